@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the build and test dependencies that are missing; does nothing when
+# everything is present. Debian packages only.
+set -euo pipefail
+
+need=()
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+for pkg in cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev "$@"; do
+  have_pkg "$pkg" || need+=("$pkg")
+done
+
+if [ ${#need[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "install-deps: installing ${need[*]}"
+$SUDO apt-get update
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${need[@]}"

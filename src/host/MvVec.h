@@ -1,0 +1,374 @@
+// Growable vectors of the host toolkit: MvVec, MvIVec, MvAVec and
+// MvAutoPtrVec, all on MvVecBASE. Storage is one block of allocLen elements
+// from MvHeap, entered in the platform memory account with its full size.
+//
+// Element kinds: plain data (zero when new, copied bytewise), vectors and
+// auto pointers (empty when new, copied by their copy constructor, destroyed
+// by their destructor). Every kind is relocatable: moving elements to a new
+// block is a byte copy that keeps vector storage and reference counts as
+// they were, so growth never allocates per element and cannot fail half way.
+#ifndef MV_HOST_VEC_H
+#define MV_HOST_VEC_H
+
+#include "host/MvAutoPtr.h"
+#include "host/MvErrorState.h"
+#include "host/MvHeap.h"
+#include "host/MvPlatform.h"
+#include "host/MvVecN.h"
+
+#include <climits>
+#include <cstring>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+namespace mv_detail {
+
+// The platform instance for the memory account. While this thread is
+// creating the singleton, a request gets no instance and its block is not
+// accounted (creating the platform must not recurse into itself).
+inline MvPlatform* accountPlatform() {
+  MvPlatform* p = MvSingleton<MvPlatform>::_pInstance.load(std::memory_order_acquire);
+  if (p) return p;
+  thread_local bool creating = false;
+  if (creating) return nullptr;
+  creating = true;
+  MvPlatform::_createInstance(p);
+  if (p) p->_ref();
+  creating = false;
+  return p;
+}
+
+inline void accountAdd(std::size_t bytes) {
+  if (MvPlatform* p = accountPlatform()) p->addToMemory(bytes);
+}
+
+inline void accountRemove(std::size_t bytes) {
+  if (MvPlatform* p = accountPlatform()) p->removeFromMemory(bytes);
+}
+
+inline void reportAllocationFailure() {
+  MvErrorState::throwStdError("MvVecBase", "reallocMem",
+                              "Allocation failed: p = new MvChar[cNewAllocBytes]",
+                              MvErrorState::kAllocation);
+}
+
+}  // namespace mv_detail
+
+template <class T, class S = int>
+class MvVecBASE {
+ public:
+  using value_type = T;
+
+  MvVecBASE() noexcept : data(nullptr), len(0), allocLen(0) {}
+
+  // Storage for n elements (n >= 1), length 0.
+  explicit MvVecBASE(int n) : MvVecBASE() {
+    if (n >= 1 && !reallocMem(n, 0, 0)) MvErrorState::rethrowError();
+  }
+
+  // Storage for exactly o's length, elements copied by kind. When the
+  // storage cannot be obtained the failure is passed on and nothing copied.
+  MvVecBASE(const MvVecBASE& o) : MvVecBASE() {
+    if (o.len <= 0) return;
+    if (!reallocMem(o.len, 0, 0)) {
+      MvErrorState::rethrowError();
+      return;
+    }
+    copyElements(data, o.data, o.len);
+    len = o.len;
+  }
+
+  MvVecBASE(MvVecBASE&& o) noexcept : data(o.data), len(o.len), allocLen(o.allocLen) {
+    o.data = nullptr;
+    o.len = 0;
+    o.allocLen = 0;
+  }
+
+  // Copies o; when the copy cannot be made the target stays unchanged.
+  MvVecBASE& operator=(const MvVecBASE& o) {
+    if (this == &o) return *this;
+    MvVecBASE copy(o);
+    if (copy.len != o.len) return *this;
+    swap(copy);
+    return *this;
+  }
+
+  MvVecBASE& operator=(MvVecBASE&& o) noexcept {
+    if (this != &o) {
+      MvVecBASE dead(std::move(*this));
+      swap(o);
+    }
+    return *this;
+  }
+
+  ~MvVecBASE() {
+    destroyElements(0, len);
+    releaseStorage();
+  }
+
+  void swap(MvVecBASE& o) noexcept {
+    std::swap(data, o.data);
+    std::swap(len, o.len);
+    std::swap(allocLen, o.allocLen);
+  }
+
+  int length() const noexcept { return len; }
+  int allocatedLength() const noexcept { return allocLen; }
+  // The element storage, or null when the vector has no elements.
+  T* ptr() const noexcept { return len > 0 ? data : nullptr; }
+  T* begin() const noexcept { return data; }
+  T* end() const noexcept { return data + len; }
+
+  // Read-only access: no check, the caller keeps i in range.
+  const T& operator[](int i) const { return data[i]; }
+
+  // Growing access: grows the vector to cover index i (a negative i means 0)
+  // and yields element i. When the growth fails, the failure is passed on and
+  // a scratch element of this thread is yielded; what is written there is
+  // dropped.
+  T& operator[](int i) {
+    const int idx = i < 0 ? 0 : i;
+    if (idx < len) return data[idx];
+    if (idx < allocLen) {
+      newElements(len, idx + 1);
+      len = idx + 1;
+      return data[idx];
+    }
+    const int n = grownLength(static_cast<long long>(idx) + 1);
+    if (n < 0 || !reallocMem(n, 1, 1)) {
+      MvErrorState::rethrowError();
+      return scratch();
+    }
+    len = idx + 1;
+    return data[idx];
+  }
+
+  // Appends n elements copied by kind from src. src may point into this
+  // vector's own elements.
+  unsigned append(const T* src, int n) {
+    if (n <= 0) return 1;
+    const long long need = static_cast<long long>(len) + n;
+    if (need > allocLen) {
+      // Growing releases the old block; remember where an aliased source sat.
+      const bool aliased = data && src >= data && src < data + len;
+      const std::ptrdiff_t at = aliased ? src - data : 0;
+      const int grown = grownLength(need);
+      if (grown < 0 || !reallocMem(grown, 1, 0)) {
+        MvErrorState::rethrowError();
+        return 0;
+      }
+      if (aliased) src = data + at;
+    }
+    copyElements(data + len, src, n);
+    len += n;
+    return 1;
+  }
+
+  // Appends the elements of another vector (or of this one: its length is
+  // taken before anything grows, so self-append doubles the vector once).
+  unsigned append(const MvVecBASE& o) { return append(o.data, o.len); }
+
+  unsigned append(const T& value) { return append(&value, 1); }
+
+  // Sets the length: grows to exactly n when n exceeds the storage, makes
+  // new elements when it lengthens, destroys vector and pointer elements when
+  // it shortens. Storage is not released.
+  unsigned setLength(int n) {
+    const int want = n < 0 ? 0 : n;
+    if (want > allocLen) {
+      if (!reallocMem(want, 1, 1)) {
+        MvErrorState::rethrowError();
+        return 0;
+      }
+    } else if (want > len) {
+      newElements(len, want);
+    } else if (want < len) {
+      destroyElements(want, len);
+    }
+    len = want;
+    return 1;
+  }
+
+  // Removes count elements from start; a negative count or one reaching past
+  // the end removes everything from start on.
+  unsigned remove(int start, int count) {
+    if (start < 0) {
+      MvErrorState::throwStdError("MvVecBase", "remove",
+                                  "MvVecBASE<T,S>::remove() -- start<0.", MvErrorState::kIndex);
+      return 0;
+    }
+    // An empty vector stays empty whatever start and count are.
+    if (len == 0) return 1;
+    if (start >= len) {
+      MvErrorState::throwStdError("MvVecBase", "remove",
+                                  "MvVecBASE<T,S>::remove() -- start>=this->len .",
+                                  MvErrorState::kIndex);
+      return 0;
+    }
+    if (count == 0) return 1;
+    if (count > 0 && count <= len - start) {
+      destroyElements(start, start + count);
+      std::memmove(static_cast<void*>(data + start), static_cast<const void*>(data + start + count),
+                   sizeof(T) * static_cast<std::size_t>(len - start - count));
+      len -= count;
+      zeroBytes(len, len + count);
+      return 1;
+    }
+    return setLength(start);
+  }
+
+  // Shrinks the storage to the length; at length 0 the storage is released.
+  unsigned trim() {
+    if (len == 0) {
+      releaseStorage();
+      return 1;
+    }
+    if (allocLen != len && !reallocMem(len, 1, 0)) {
+      MvErrorState::rethrowError();
+      return 0;
+    }
+    return 1;
+  }
+
+  // Replaces the storage by a block of newAllocLen elements. With copyFlag
+  // the elements [0, len) move over; with initFlag the elements from len to
+  // the end of the block become new elements. On failure (reported, code 20)
+  // the vector is unchanged.
+  unsigned reallocMem(int newAllocLen, unsigned copyFlag, unsigned initFlag) {
+    if (newAllocLen < 0 || !fitsInBlock(newAllocLen)) {
+      mv_detail::reportAllocationFailure();
+      return 0;
+    }
+    const std::size_t newBytes = static_cast<std::size_t>(newAllocLen) * sizeof(T);
+    T* block = static_cast<T*>(MvHeap::allocate(newBytes));
+    if (!block) {
+      mv_detail::reportAllocationFailure();
+      return 0;
+    }
+    const int keep = len < newAllocLen ? len : newAllocLen;
+    if (copyFlag) {
+      if (keep > 0) {
+        std::memcpy(static_cast<void*>(block), static_cast<const void*>(data),
+                    sizeof(T) * static_cast<std::size_t>(keep));
+      }
+      destroyElements(keep, len);
+    } else {
+      destroyElements(0, len);
+      placeNew(block, 0, keep);
+    }
+    if (data) {
+      mv_detail::accountRemove(static_cast<std::size_t>(allocLen) * sizeof(T));
+      MvHeap::release(data);
+    }
+    mv_detail::accountAdd(newBytes);
+    data = block;
+    allocLen = newAllocLen;
+    len = keep;
+    if (initFlag) newElements(len, allocLen);
+    return 1;
+  }
+
+ protected:
+  T* data;
+  int len;
+  int allocLen;
+
+ private:
+  static constexpr bool kPlain = std::is_trivially_copyable<T>::value;
+
+  static bool fitsInBlock(long long n) {
+    return n <= static_cast<long long>(INT_MAX / sizeof(T));
+  }
+
+  // The allocated length for holding `need` elements: at least double the
+  // current one, clamped to the largest block; -1 (reported) when even
+  // `need` cannot be held.
+  int grownLength(long long need) const {
+    if (!fitsInBlock(need)) {
+      mv_detail::reportAllocationFailure();
+      return -1;
+    }
+    long long n = 2LL * allocLen;
+    if (n < need) n = need;
+    if (!fitsInBlock(n)) n = static_cast<long long>(INT_MAX / sizeof(T));
+    return static_cast<int>(n);
+  }
+
+  static void copyElements(T* dst, const T* src, int n) {
+    if (kPlain) {
+      std::memcpy(static_cast<void*>(dst), static_cast<const void*>(src),
+                  sizeof(T) * static_cast<std::size_t>(n));
+    } else {
+      for (int i = 0; i < n; ++i) new (dst + i) T(src[i]);
+    }
+  }
+
+  static void placeNew(T* block, int from, int to) {
+    if (to <= from) return;
+    if (std::is_trivially_default_constructible<T>::value) {
+      std::memset(static_cast<void*>(block + from), 0, sizeof(T) * static_cast<std::size_t>(to - from));
+    } else {
+      for (int i = from; i < to; ++i) new (block + i) T();
+    }
+  }
+
+  void newElements(int from, int to) { placeNew(data, from, to); }
+
+  void destroyElements(int from, int to) {
+    if (std::is_trivially_destructible<T>::value) return;
+    for (int i = from; i < to; ++i) data[i].~T();
+    zeroBytes(from, to);
+  }
+
+  void zeroBytes(int from, int to) {
+    if (std::is_trivially_destructible<T>::value || to <= from) return;
+    std::memset(static_cast<void*>(data + from), 0, sizeof(T) * static_cast<std::size_t>(to - from));
+  }
+
+  void releaseStorage() {
+    if (allocLen > 0) {
+      mv_detail::accountRemove(static_cast<std::size_t>(allocLen) * sizeof(T));
+      MvHeap::release(data);
+    }
+    data = nullptr;
+    len = 0;
+    allocLen = 0;
+  }
+
+  static T& scratch() {
+    thread_local T element{};
+    element = T{};
+    return element;
+  }
+};
+
+template <class T>
+class MvVec : public MvVecBASE<T> {
+ public:
+  using MvVecBASE<T>::MvVecBASE;
+  MvVec() = default;
+};
+
+template <class T>
+class MvIVec : public MvVecBASE<T> {
+ public:
+  using MvVecBASE<T>::MvVecBASE;
+  MvIVec() = default;
+};
+
+template <class T>
+class MvAVec : public MvVecBASE<T> {
+ public:
+  using MvVecBASE<T>::MvVecBASE;
+  MvAVec() = default;
+};
+
+template <class T>
+class MvAutoPtrVec : public MvVecBASE<MvAutoPtr<T>> {
+ public:
+  using MvVecBASE<MvAutoPtr<T>>::MvVecBASE;
+  MvAutoPtrVec() = default;
+};
+
+#endif
