@@ -1,0 +1,18 @@
+// The kernel lock: one recursive host mutex, created by MvKMBrepLib::init,
+// that serialises all of the library's kernel work.
+#include "element/MvKMBrep.h"
+#include "element/report.h"
+
+MvMutex* MvKMBrep::s_pKorvaniteMutex = nullptr;
+
+unsigned MvKMBrep::staticLock(unsigned msecTimeOut) {
+  if (s_pKorvaniteMutex && s_pKorvaniteMutex->lock(msecTimeOut)) return 1;
+  mvkm::report("staticLock", "s_pKorvaniteMutex != NULL && s_pKorvaniteMutex->lock(msecTimeOut)");
+  return 0;
+}
+
+unsigned MvKMBrep::staticUnlock() {
+  if (s_pKorvaniteMutex && s_pKorvaniteMutex->unlock()) return 1;
+  mvkm::report("staticUnlock", "s_pKorvaniteMutex != NULL && s_pKorvaniteMutex->unlock()");
+  return 0;
+}

@@ -1,0 +1,125 @@
+// The element's part list: tags with one ownership flag each, added,
+// copied, removed and released through the kernel callbacks.
+#include "element/MvKMBrep.h"
+#include "element/kernel_lock.h"
+#include "element/report.h"
+#include "element/tag_copies.h"
+#include "onfly/MvKMBrepOnFly.h"
+
+namespace {
+const char* const kInvariant = "_vKMPartList.length() == _vbHasOwnerFlagList.length()";
+}
+
+MvKMBrep::MvKMBrep() = default;
+
+unsigned MvKMBrep::isEmpty() const { return _vKMPartList.length() == 0 ? 1u : 0u; }
+
+unsigned MvKMBrep::appendKmPart(const MvVec<int>& kmPartList, unsigned bHasOwner) {
+  const int before = _vKMPartList.length();
+  // Appending the element's own list is safe: the vector takes the source's
+  // length before it grows and re-reads it from the new storage.
+  if (!_vKMPartList.append(kmPartList)) {
+    mvkm::report("appendKmPart", "_vKMPartList.append(kmPartList)");
+    return 0;
+  }
+  const int added = _vKMPartList.length() - before;
+  const int flagsBefore = _vbHasOwnerFlagList.length();
+  if (!_vbHasOwnerFlagList.setLength(flagsBefore + added)) {
+    // Tags without flags would break every later operation: take them back.
+    _vKMPartList.setLength(before);
+    mvkm::report("appendKmPart", "_vbHasOwnerFlagList.append(bHasOwner)");
+    return 0;
+  }
+  for (int i = flagsBefore; i < flagsBefore + added; ++i) _vbHasOwnerFlagList[i] = bHasOwner;
+  if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) {
+    mvkm::report("appendKmPart", kInvariant);
+    return 0;
+  }
+  return 1;
+}
+
+unsigned MvKMBrep::copyAppendKmPart(const MvVec<int>& kmPartList) {
+  mvkm::KernelLockGuard lock;
+  if (!pfKmCopyCB) {
+    mvkm::report("copyAppendKmPart", "pfKmCopyCB != NULL");
+    return 0;
+  }
+  // Copies are gathered first and appended afterwards, so the source may be
+  // the element's own list: each original part is copied once.
+  MvVec<int> copies;
+  const bool complete = mvkm::copyTagsThroughKernel(kmPartList.begin(), kmPartList.length(), copies);
+  const int before = _vKMPartList.length();
+  if (!_vKMPartList.append(copies) || !_vbHasOwnerFlagList.setLength(before + copies.length())) {
+    _vKMPartList.setLength(before);
+    mvkm::releaseTags(copies);
+    return 0;
+  }
+  for (int i = before; i < before + copies.length(); ++i) _vbHasOwnerFlagList[i] = 0;
+  if (!complete) return 0;
+  if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) {
+    mvkm::report("copyAppendKmPart", kInvariant);
+    return 0;
+  }
+  return 1;
+}
+
+unsigned MvKMBrep::removePart(int i) {
+  mvkm::KernelLockGuard lock;
+  if (i < 0 || i >= _vKMPartList.length()) {
+    mvkm::report("removePart", "i>=0 && i<_vKMPartList.length()");
+    return 0;
+  }
+  if (!pfKmReleaseCB) {
+    mvkm::report("removePart", "pfKmReleaseCB != NULL");
+    return 0;
+  }
+  if (i < _vbHasOwnerFlagList.length() && _vbHasOwnerFlagList[i] == 0) {
+    const int tag = _vKMPartList[i];
+    pfKmReleaseCB(1, &tag);
+  }
+  if (!_vKMPartList.remove(i, 1)) {
+    mvkm::report("removePart", "_vKMPartList.remove(i)");
+    return 0;
+  }
+  if (!_vbHasOwnerFlagList.remove(i, 1)) {
+    mvkm::report("removePart", "_vbHasOwnerFlagList.remove(i)");
+    return 0;
+  }
+  if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) {
+    mvkm::report("removePart", kInvariant);
+    return 0;
+  }
+  return 1;
+}
+
+unsigned MvKMBrep::removeAllParts() {
+  mvkm::KernelLockGuard lock;
+  if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) {
+    mvkm::report("removeAllParts", kInvariant);
+    return 0;
+  }
+  if (!pfKmReleaseCB) {
+    mvkm::report("removeAllParts", "pfKmReleaseCB != NULL");
+    return 0;
+  }
+  int owned = 0;
+  for (int i = 0; i < _vbHasOwnerFlagList.length(); ++i)
+    if (_vbHasOwnerFlagList[i] == 0) ++owned;
+  // Room for every owned tag is taken before the lists are emptied, so that
+  // no owned entity can be forgotten without being released.
+  MvVec<int> released(owned);
+  if (owned > 0 && released.allocatedLength() < owned) return 0;
+  for (int i = 0; i < _vKMPartList.length(); ++i)
+    if (_vbHasOwnerFlagList[i] == 0) released.append(_vKMPartList[i]);
+  MvVec<int>().swap(_vKMPartList);
+  MvVec<unsigned int>().swap(_vbHasOwnerFlagList);
+  if (released.length() > 0) pfKmReleaseCB(released.length(), released.ptr());
+  return 1;
+}
+
+unsigned MvKMBrep::setKmBrepOnFly(const MvKMBrepOnFly* p) {
+  _pKmBrepOnFly = const_cast<MvKMBrepOnFly*>(p);
+  return 1;
+}
+
+MvAutoPtr<MvBase> MvKMBrep::kmBrepOnFly() const { return _pKmBrepOnFly; }

@@ -1,0 +1,110 @@
+// The on-demand entity holder: owns the entities of its two lists.
+#include "onfly/MvKMBrepOnFly.h"
+
+#include "element/MvKMBrep.h"
+#include "element/tag_copies.h"
+#include "element/type_identity.h"
+#include "host/MvErrorState.h"
+
+MvKMBrepOnFly::MvKMBrepOnFly() = default;
+
+MvKMBrepOnFly::MvKMBrepOnFly(const MvKMBrepOnFly& src)
+    : MvBase(), _pAux(src._pAux), _pMvBrep(src._pMvBrep) {
+  copyEntitiesFrom(src);
+}
+
+MvKMBrepOnFly& MvKMBrepOnFly::operator=(const MvKMBrepOnFly& src) {
+  _pMvBrep = src._pMvBrep;
+  _pAux = src._pAux;
+  copyEntitiesFrom(src);
+  return *this;
+}
+
+MvKMBrepOnFly::~MvKMBrepOnFly() {
+  // Without a release callback nothing can be given back; the lists are
+  // simply freed. A throwing callback or report is stopped here.
+  try {
+    if (MvKMBrep::pfKmReleaseCB) unloadKmEntity();
+  } catch (...) {
+  }
+}
+
+void MvKMBrepOnFly::copyEntitiesFrom(const MvKMBrepOnFly& src) {
+  // The copies are gathered before they are appended, so copying a holder
+  // onto itself copies each listed entity once. A failed copy ends the
+  // copying; the copies made so far stand.
+  MvVec<int> cleaned;
+  MvVec<int> uncleaned;
+  const bool allCleaned = mvkm::copyTagsThroughKernel(src._vKmEntity.begin(), src._vKmEntity.length(), cleaned);
+  if (allCleaned) {
+    mvkm::copyTagsThroughKernel(src._vKmUnCleanedEntity.begin(), src._vKmUnCleanedEntity.length(), uncleaned);
+  }
+  if (!_vKmEntity.append(cleaned)) mvkm::releaseTags(cleaned);
+  if (!_vKmUnCleanedEntity.append(uncleaned)) mvkm::releaseTags(uncleaned);
+}
+
+unsigned MvKMBrepOnFly::setMvBrep(MvBrep* brep) {
+  _pMvBrep = brep;
+  return 1;
+}
+
+unsigned MvKMBrepOnFly::appendKmEntity(MvVec<int> tags, unsigned bCleaned) {
+  (bCleaned ? _vKmEntity : _vKmUnCleanedEntity).append(tags);
+  return 1;
+}
+
+unsigned MvKMBrepOnFly::removeKmEntity(int index, unsigned bCleaned) {
+  (bCleaned ? _vKmEntity : _vKmUnCleanedEntity).remove(index, 1);
+  return 1;
+}
+
+unsigned MvKMBrepOnFly::unloadKmEntity() {
+  MvKMBrep::KmReleaseCB release = MvKMBrep::pfKmReleaseCB;
+  if (!release) {
+    MvErrorState::throwStdError("MvKMBrepOnFly", "unloadKmEntity", "pfKmReleaseCB != NULL",
+                                MvErrorState::kCondition);
+    return 0;
+  }
+  release(_vKmEntity.length(), _vKmEntity.ptr());
+  release(_vKmUnCleanedEntity.length(), _vKmUnCleanedEntity.ptr());
+  _vKmEntity.setLength(0);
+  _vKmEntity.trim();
+  _vKmUnCleanedEntity.setLength(0);
+  _vKmUnCleanedEntity.trim();
+  return 1;
+}
+
+// {873A70E1-2AC9-11D1-9B6B-0080C7BB5997}
+static constexpr _MvIID kMvKMBrepOnFlyIID =
+    mvMakeIID(0x873A70E1, 0x2AC9, 0x11D1, 0x9B, 0x6B, 0x00, 0x80, 0xC7, 0xBB, 0x59, 0x97);
+
+MvType* MvKMBrepOnFly::__type = nullptr;
+
+void MvKMBrepOnFly::constructType() {
+  mvkm::constructClassType(__type, kMvKMBrepOnFlyIID, "MvKMBrepOnFly", &MvKMBrepOnFly::createInstance);
+}
+
+void MvKMBrepOnFly::destructType() { mvkm::destructClassType(__type); }
+
+MvBase* MvKMBrepOnFly::createInstance() { return new MvKMBrepOnFly(); }
+
+const MvType& MvKMBrepOnFly::classTypeID() { return mvkm::typeOrBase(__type); }
+
+const MvType* MvKMBrepOnFly::classTypePtr() { return __type; }
+
+const MvType& MvKMBrepOnFly::typeRef() { return mvkm::typeOrBase(__type); }
+
+const MvGUID& MvKMBrepOnFly::typeGUID() const {
+  static const MvGUID guid(kMvKMBrepOnFlyIID);
+  return __type ? __type->guid() : guid;
+}
+
+unsigned MvKMBrepOnFly::isOfType(const MvType& t) const { return mvkm::typeOrBase(__type).isA(t); }
+
+unsigned MvKMBrepOnFly::isOfExactType(const MvType& t) const { return &t == __type ? 1u : 0u; }
+
+unsigned MvKMBrepOnFly::isStreamable() const { return 1; }
+
+const MvType& MvKMBrepOnFly::type() const { return mvkm::typeOrBase(__type); }
+
+unsigned MvKMBrepOnFly::_clone(MvBase*& out) const { return mvkm::cloneObject(*this, out); }
