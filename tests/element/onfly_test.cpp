@@ -1,0 +1,119 @@
+#include "support/fake_kernel_callbacks.h"
+
+using fake::Report;
+using fake::tags;
+using fake::toStd;
+
+namespace {
+
+class OnFlyTest : public fake::LibraryTest {
+ protected:
+  MvAutoPtr<MvKMBrepOnFly> make() { return MvAutoPtr<MvKMBrepOnFly>(new MvKMBrepOnFly()); }
+};
+
+TEST_F(OnFlyTest, ListsAndBrepLink) {
+  MvKMBrep::setKmReleaseCallback(fake::release);
+  MvAutoPtr<MvKMBrepOnFly> h = make();
+  MvAutoPtr<MvBrep> brep(new MvBrep());
+  EXPECT_EQ(h->mvBrep(), nullptr);
+  EXPECT_EQ(h->setMvBrep(brep), 1u);
+  EXPECT_EQ(brep->refCount(), 2);
+  EXPECT_EQ(h->setMvBrep(brep), 1u);
+  EXPECT_EQ(brep->refCount(), 2);
+  EXPECT_EQ(h->mvBrep(), brep.get());
+
+  EXPECT_EQ(h->appendKmEntity(tags({4, 5}), 0), 1u);
+  EXPECT_EQ(toStd(h->kmUnCleanedEntity()), (std::vector<int>{4, 5}));
+  EXPECT_TRUE(h->kmEntity().length() == 0);
+  EXPECT_EQ(h->appendKmEntity(tags({1, 2}), 1), 1u);
+
+  // A removed entity leaves the holder's care: never released.
+  EXPECT_EQ(h->removeKmEntity(0, 1), 1u);
+  EXPECT_EQ(h->removeKmEntity(9, 1), 1u);  // reported by the vector
+  EXPECT_EQ(fake::reports().back(),
+            (Report{"MvVecBase", "remove", "MvVecBASE<T,S>::remove() -- start>=this->len .", 1}));
+  EXPECT_EQ(h->unloadKmEntity(), 1u);
+  ASSERT_EQ(fake::calls().released.size(), 2u);
+  EXPECT_EQ(fake::calls().released[0], std::vector<int>{2});
+  EXPECT_EQ(fake::calls().released[1], (std::vector<int>{4, 5}));
+  EXPECT_EQ(h->mvBrep(), brep.get());
+
+  // Unloading an empty holder still calls twice with 0 and null.
+  EXPECT_EQ(h->unloadKmEntity(), 1u);
+  EXPECT_EQ(fake::calls().releaseCounts, (std::vector<int>{1, 2, 0, 0}));
+  EXPECT_EQ(fake::calls().releaseNullPtr, (std::vector<bool>{false, false, true, true}));
+
+  EXPECT_EQ(h->setMvBrep(nullptr), 1u);
+  EXPECT_EQ(h->mvBrep(), nullptr);
+  EXPECT_EQ(brep->refCount(), 1);
+  h = nullptr;
+  EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memoryAtStart);
+}
+
+TEST_F(OnFlyTest, DestructionReleasesCleanedFirst) {
+  MvKMBrep::setKmReleaseCallback(fake::release);
+  MvAutoPtr<MvKMBrepOnFly> h = make();
+  h->appendKmEntity(tags({3}), 0);
+  h->appendKmEntity(tags({1, 2}), 1);
+  h = nullptr;
+  ASSERT_EQ(fake::calls().released.size(), 2u);
+  EXPECT_EQ(fake::calls().released[0], (std::vector<int>{1, 2}));
+  EXPECT_EQ(fake::calls().released[1], std::vector<int>{3});
+}
+
+TEST_F(OnFlyTest, MissingReleaseCallbackKeepsTheLists) {
+  MvAutoPtr<MvKMBrepOnFly> h = make();
+  h->appendKmEntity(tags({1, 2}), 1);
+  EXPECT_EQ(h->unloadKmEntity(), 0u);
+  EXPECT_EQ(fake::reports(),
+            (std::vector<Report>{{"MvKMBrepOnFly", "unloadKmEntity", "pfKmReleaseCB != NULL", 5}}));
+  EXPECT_EQ(toStd(h->kmEntity()), (std::vector<int>{1, 2}));
+  MvErrorState::clear();
+  h = nullptr;  // frees the lists, calls nothing, reports nothing
+  EXPECT_TRUE(MvErrorState::reports().empty());
+  EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memoryAtStart);
+}
+
+TEST_F(OnFlyTest, CopiesAndAssignment) {
+  MvKMBrep::setKmReleaseCallback(fake::release);
+  MvAutoPtr<MvKMBrepOnFly> src = make();
+  MvAutoPtr<MvBrep> brep(new MvBrep());
+  src->setMvBrep(brep);
+  src->appendKmEntity(tags({1, 2, 3}), 1);
+  src->appendKmEntity(tags({9}), 0);
+  {
+    // No copy callback: nothing is copied, no call through a null pointer.
+    MvAutoPtr<MvKMBrepOnFly> copy(new MvKMBrepOnFly(*src));
+    EXPECT_EQ(copy->kmEntity().length(), 0);
+    EXPECT_EQ(copy->kmUnCleanedEntity().length(), 0);
+    EXPECT_EQ(copy->mvBrep(), brep.get());
+    EXPECT_EQ(brep->refCount(), 3);
+  }
+  MvKMBrep::setKmCopyCallback(fake::copy);
+  fake::calls().failCopyAt = 1;  // fails on the second cleaned entity
+  MvAutoPtr<MvKMBrepOnFly> partial(new MvKMBrepOnFly(*src));
+  EXPECT_EQ(toStd(partial->kmEntity()), std::vector<int>{1000});
+  EXPECT_EQ(partial->kmUnCleanedEntity().length(), 0);
+  EXPECT_TRUE(MvErrorState::reports().empty());
+
+  fake::calls().failCopyAt = -1;
+  MvAutoPtr<MvKMBrepOnFly> target = make();
+  target->appendKmEntity(tags({50}), 1);
+  *target = *src;
+  EXPECT_EQ(toStd(target->kmEntity()), (std::vector<int>{50, 1001, 1002, 1003}));
+  EXPECT_EQ(toStd(target->kmUnCleanedEntity()), std::vector<int>{1004});
+  EXPECT_EQ(target->mvBrep(), brep.get());
+
+  // Self-assignment copies each listed entity once.
+  *target = *target;
+  EXPECT_EQ(target->kmEntity().length(), 8);
+  EXPECT_EQ(target->kmUnCleanedEntity().length(), 2);
+
+  MvBase* out = nullptr;
+  MvBase& asBase = *src;
+  EXPECT_EQ(asBase._clone(out), 1u);
+  MvAutoPtr<MvBase> clone(out);
+  EXPECT_EQ(static_cast<MvKMBrepOnFly*>(out)->kmEntity().length(), 3);
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+// Recording doubles for the element's kernel callbacks: they remember every
+// call with its arguments, hand out fresh tags for copies, and can be told to
+// fail or throw at a given call.
+#ifndef MV_TESTS_FAKE_KERNEL_CALLBACKS_H
+#define MV_TESTS_FAKE_KERNEL_CALLBACKS_H
+
+#include "MvKMBrep61.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <stdexcept>
+#include <vector>
+
+namespace fake {
+
+struct Calls {
+  std::vector<std::vector<int>> released;  // one entry per release call
+  std::vector<int> copiedFrom;             // source tag of each copy call
+  std::vector<int> copiesMade;             // tags handed out by copy calls
+  int nextCopyTag = 1000;
+  int failCopyAt = -1;   // 0-based index of the copy call that fails
+  int throwCopyAt = -1;  // 0-based index of the copy call that throws
+  bool throwOnRelease = false;
+  std::vector<int> releaseCounts;  // count argument of each release call
+  std::vector<bool> releaseNullPtr;
+};
+
+inline Calls& calls() {
+  static Calls c;
+  return c;
+}
+
+inline unsigned release(int count, const int* tags) {
+  Calls& c = calls();
+  c.releaseCounts.push_back(count);
+  c.releaseNullPtr.push_back(tags == nullptr);
+  c.released.emplace_back(tags, tags + (tags ? count : 0));
+  if (c.throwOnRelease) throw std::runtime_error("release failed");
+  return 1;
+}
+
+inline unsigned copy(int tag, int& out) {
+  Calls& c = calls();
+  const int index = static_cast<int>(c.copiedFrom.size());
+  c.copiedFrom.push_back(tag);
+  if (index == c.throwCopyAt) throw std::runtime_error("copy failed");
+  if (index == c.failCopyAt) return 0;
+  out = c.nextCopyTag++;
+  c.copiesMade.push_back(out);
+  return 1;
+}
+
+// Clears every registration and the record of calls.
+inline void reset() {
+  calls() = Calls();
+  MvKMBrep::setKmReadCallback(nullptr);
+  MvKMBrep::setKmWriteCallback(nullptr);
+  MvKMBrep::setKmSplitCallback(nullptr);
+  MvKMBrep::setKmReleaseCallback(nullptr);
+  MvKMBrep::setKmVersionCallback(nullptr);
+  MvKMBrep::setKmTessCallback(nullptr);
+  MvKMBrep::setKmEdgeTessCallback(nullptr);
+  MvKMBrep::setKmBBoxCallback(nullptr);
+  MvKMBrep::setKmBodyColorCallback(nullptr);
+  MvKMBrep::setKmMemoryRelCallback(nullptr);
+  MvKMBrep::setKmCopyCallback(nullptr);
+  MvKMBrep::setKmGoCallback(nullptr);
+  MvKMBrep::setWriteNominalGeom(0);
+  MvErrorState::clear();
+  MvErrorState::setThrowOnError(false);
+  MvHeap::disarm();
+}
+
+inline MvVec<int> tags(std::initializer_list<int> list) {
+  MvVec<int> v;
+  for (int t : list) v.append(t);
+  return v;
+}
+
+inline std::vector<int> toStd(const MvVec<int>& v) { return std::vector<int>(v.begin(), v.end()); }
+
+inline std::vector<unsigned> toStd(const MvVec<unsigned>& v) {
+  return std::vector<unsigned>(v.begin(), v.end());
+}
+
+// The (class, operation, condition, code) of every report of this thread.
+struct Report {
+  std::string className, operation, condition;
+  int code;
+  bool operator==(const Report& o) const {
+    return className == o.className && operation == o.operation && condition == o.condition && code == o.code;
+  }
+};
+
+inline std::vector<Report> reports() {
+  std::vector<Report> out;
+  for (const MvErrorReport& r : MvErrorState::reports())
+    out.push_back(Report{r.className, r.operation, r.condition, r.code});
+  return out;
+}
+
+inline std::ostream& operator<<(std::ostream& os, const Report& r) {
+  return os << "(" << r.className << ", " << r.operation << ", " << r.condition << ", " << r.code << ")";
+}
+
+// Library initialised and every registration cleared for each test.
+class LibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MvKMBrepLib::init();
+    reset();
+    memoryAtStart = MvPlatform::instance()->memoryInUse();
+  }
+  void TearDown() override {
+    reset();
+    MvKMBrepLib::fini();
+  }
+  long long memoryAtStart = 0;
+};
+
+}  // namespace fake
+
+#endif
