@@ -48,8 +48,9 @@ TEST_F(PartListTest, AppendFailingOnFlagsKeepsListsConsistent) {
             (Report{"MvKMBrep", "appendKmPart", "_vbHasOwnerFlagList.append(bHasOwner)", 5}));
 
   MvErrorState::clear();
+  const MvVec<int> many = tags({2, 3, 4, 5, 6});
   MvHeap::failAt(0);  // the tag list cannot grow
-  EXPECT_EQ(e->appendKmPart(more, 1), 0u);
+  EXPECT_EQ(e->appendKmPart(many, 1), 0u);
   MvHeap::disarm();
   EXPECT_EQ(fake::reports().back(), (Report{"MvKMBrep", "appendKmPart", "_vKMPartList.append(kmPartList)", 5}));
   EXPECT_EQ(fake::reports().front(),
