@@ -1,0 +1,33 @@
+// Display shapes of elements: faces merged by colour and edge polylines.
+#ifndef KMBREP_DISPLAY_MODEL_H
+#define KMBREP_DISPLAY_MODEL_H
+
+#include "MvKMBrep61.h"
+
+#include <vector>
+
+namespace kmbrep {
+
+struct TessChoice {
+  bool absolute = false;
+  int level = 0;
+};
+
+struct DisplayModel {
+  MvAutoPtrVec<MvTriStripSet> shapes;  // one per colour and element
+  MvAutoPtrVec<MvPolylineSet> edges;
+  long long triangles = 0;
+  int colours = 0;   // distinct colours over all shapes
+  int polylines = 0;
+};
+
+// Tessellates every element; throws ToolError when the library reports a
+// failure.
+DisplayModel tessellate(const std::vector<MvKMBrep*>& elements, const TessChoice& choice);
+
+// The colour of a merged shape: its material's diffuse colour, or grey.
+MvVec4<float> shapeColour(const MvTriStripSet& shape);
+
+}  // namespace kmbrep
+
+#endif
