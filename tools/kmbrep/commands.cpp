@@ -194,7 +194,9 @@ int runTransmit(const Args& args) {
       throw UsageError{"unknown option '" + args[2] + "'"};
   }
   Session session;
-  const std::vector<int> tags = allParts(readHostFile(args[0]));
+  // The elements own the parts: they must live until the transmit is done.
+  const std::vector<LoadedElement> loaded = readHostFile(args[0]);
+  const std::vector<int> tags = allParts(loaded);
   if (tags.empty()) throw ToolError{args[0] + ": the model is empty"};
   const std::string name = writeTransmitFile(args[1], tags, format);
   std::printf("%s: %zu part(s)\n", name.c_str(), tags.size());
