@@ -113,7 +113,10 @@ TEST_P(EndToEnd, KernelFilesCarryTheHeaderAndReadBack) {
   std::remove(file.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, EndToEnd, ::testing::Values(ksample::Format::Binary, ksample::Format::Text));
+INSTANTIATE_TEST_SUITE_P(Formats, EndToEnd, ::testing::Values(ksample::Format::Binary, ksample::Format::Text),
+                         [](const ::testing::TestParamInfo<ksample::Format>& info) {
+                           return info.param == ksample::Format::Text ? "Text" : "Binary";
+                         });
 
 TEST(System, CopiesSplitAndHolders) {
   ksamplehost::Options options;
