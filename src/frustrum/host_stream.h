@@ -5,6 +5,7 @@
 #define MVKM_FRUSTRUM_HOST_STREAM_H
 
 #include "host/MvAutoPtr.h"
+#include "host/MvExport.h"
 #include "host/MvObjectStream.h"
 
 namespace mvkm {
@@ -14,12 +15,13 @@ struct KmStream {
   int pos = 0;
 };
 
-extern KmStream gKmStream;
+// Exported so that hosts and tests can see and bound the current segment.
+extern MVKM_API KmStream gKmStream;
 
 // Makes a stream current for a scope: takes a reference (dropping the one
 // held before) and, when the scope ends by any way, drops it again and sets
 // pos back to 0.
-class CurrentHostStream {
+class MVKM_API CurrentHostStream {
  public:
   explicit CurrentHostStream(MvObjectStream& stream);
   ~CurrentHostStream();

@@ -21,20 +21,13 @@ void MvBase::constructType() {
   __type = &root;
 }
 
-const MvGUID& MvBase::typeGUID() const {
-  if (!__type) constructType();
-  return __type->guid();
-}
+// The type queries go through the virtual type(), so a class that only
+// overrides type() answers them for its own record.
+const MvGUID& MvBase::typeGUID() const { return type().guid(); }
 
-unsigned MvBase::isOfType(const MvType& t) const {
-  if (!__type) constructType();
-  return __type->isA(t);
-}
+unsigned MvBase::isOfType(const MvType& t) const { return type().isA(t); }
 
-unsigned MvBase::isOfExactType(const MvType& t) const {
-  if (!__type) constructType();
-  return &t == __type ? 1u : 0u;
-}
+unsigned MvBase::isOfExactType(const MvType& t) const { return &t == &type() ? 1u : 0u; }
 
 unsigned MvBase::isStreamable() const { return 0; }
 

@@ -14,6 +14,8 @@ void MvLib::init() {
 }
 
 void MvLib::fini() {
+  // An unmatched fini is ignored: the count never goes below 0.
+  if (gInitCount == 0) return;
   if (--gInitCount > 0) return;
   // The platform and the root type record live until process exit: objects
   // and vectors may outlive the toolkit's last fini.

@@ -5,6 +5,8 @@
 #include "host/MvAutoPtr.h"
 #include "host/MvRefCounted.h"
 
+#include <climits>
+
 // Abstract walk over elements of N floats. `owner` keeps the iterated floats
 // alive; it is null when the data belongs to the caller.
 template <class T, int N>
@@ -33,7 +35,7 @@ class MvStrideIter : public MvShapeDataIter<T, N> {
  public:
   MvStrideIter() : MvStrideIter(nullptr, 0, N, nullptr) {}
   MvStrideIter(const T* d, int c, int s, MvRefCounted* o)
-      : MvShapeDataIter<T, N>(o), data(d), count(c), stride(s), position(0), end(c * s) {
+      : MvShapeDataIter<T, N>(o), data(d), count(c), stride(s), position(0), end(product(c, s)) {
     MvStrideIter::reset();
   }
 
@@ -42,11 +44,11 @@ class MvStrideIter : public MvShapeDataIter<T, N> {
     return nullptr;
   }
   const T* next(int n) override {
-    position += n * stride;
+    position = clamp(static_cast<long long>(position) + static_cast<long long>(n) * stride);
     return get();
   }
   int size() const override { return count; }
-  void reset() override { position = -stride; }
+  void reset() override { position = clamp(-static_cast<long long>(stride)); }
   unsigned isStrided() const override { return 1; }
 
   // Points the iterator at new data; the new owner's reference is taken
@@ -55,7 +57,7 @@ class MvStrideIter : public MvShapeDataIter<T, N> {
     data = d;
     count = c;
     stride = s;
-    end = c * s;
+    end = product(c, s);
     reset();
     this->owner = o;
     return 1;
@@ -66,6 +68,14 @@ class MvStrideIter : public MvShapeDataIter<T, N> {
   int stride;
   int position;
   int end;
+
+ private:
+  // Positions are kept in 32 bits; a walk that would leave that range is
+  // parked at its edge (outside the elements) instead of wrapping.
+  static int clamp(long long v) {
+    return v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : static_cast<int>(v);
+  }
+  static int product(int c, int s) { return clamp(static_cast<long long>(c) * s); }
 };
 
 #endif

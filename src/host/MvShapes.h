@@ -81,14 +81,18 @@ class MV61_API MvTriStripSet : public MvVertexShape {
   unsigned getBindings(Binding& normalVecBinding, Binding& texCoordBinding, Binding& colorBinding) const;
   // A new iterator over all triangles of all strips (strip of k vertices:
   // k - 2 triangles, every second one turned so that all keep the strip's
-  // orientation); null when it cannot be made.
+  // orientation); null (reported) when it cannot be made. The iterator holds
+  // a counted reference to this shape, so the shape must be a counted host
+  // object (made with new), and it sees strips added later.
   MvAutoPtr<MvTriIter> getTriIter() const;
 
   // Appends one strip whose vertices are read through the iterators (reset
   // first, then next(1) until null or size() elements); normals, texture
   // coordinates and colours are read only when bound. The trailing integer
-  // is reserved and ignored. 0 when the strip has fewer than 3 vertices or
-  // storage cannot grow (the shape is then unchanged).
+  // is reserved and ignored. 0 (reported) when the strip has fewer than 3
+  // vertices, a bound iterator yields fewer elements than there are
+  // vertices, or storage cannot grow; the shape is then unchanged. The
+  // iterators may read this shape's own arrays.
   unsigned addPrimitive(MvShapeDataIter<float, 3>& vertices, MvShapeDataIter<float, 3>& normals,
                         MvShapeDataIter<float, 2>& texCoords, MvShapeDataIter<float, 3>& colors,
                         int reserved);

@@ -17,8 +17,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   return TRUE;
 }
 
-#else
-
-__attribute__((destructor)) static void mvkmLibraryUnload() { mvkm::dropHostStream(); }
-
 #endif
+
+// Elsewhere nothing is needed at load, and the unload hook is gKmStream's own
+// static destructor, which drops the reference it still holds when the
+// library is unloaded or the process ends.

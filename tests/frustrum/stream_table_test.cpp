@@ -86,6 +86,15 @@ TEST_F(StreamTableTest, StopWithoutStartKeepsIdsTakenAndOpensReport10) {
   startFileFrustrum(&ifail);
   ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_TEXT, "", "", id), 0);
   EXPECT_EQ(id, 1);
+  // A start while streams are open keeps their ids taken.
+  ASSERT_EQ(openWrite(MV_GUISE_SNAPSHOT, MV_FORMAT_TEXT, "", "", id), 0);
+  startFileFrustrum(&ifail);
+  ASSERT_EQ(openWrite(MV_GUISE_JOURNAL, MV_FORMAT_TEXT, "", "", id), 0);
+  EXPECT_EQ(id, 3);
+  EXPECT_EQ(closeStream(MV_GUISE_JOURNAL, 2, 1), 0);
+  // Id 3 is the journal stream: the write reaches it and fails only for
+  // want of a current host stream.
+  EXPECT_EQ(writeTo(MV_GUISE_JOURNAL, 3, "x"), MV_FR_WRITE_FAILED);
 }
 
 TEST_F(StreamTableTest, ARecordThatCannotBeAllocatedReports10AndClosesTheFile) {

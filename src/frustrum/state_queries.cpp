@@ -1,0 +1,14 @@
+// What hosts and tests may ask of the frustrum's state.
+#include "frustrum/MvFrustrum.h"
+#include "frustrum/host_stream.h"
+#include "frustrum/stream_table.h"
+
+extern "C" {
+
+MVKM_API int mvFrustrumOpenStreamCount(void) { return mvkm::openStreamCount(); }
+
+MVKM_API int mvFrustrumHasHostStream(void) { return mvkm::gKmStream.stream.get() != nullptr; }
+
+MVKM_API int mvFrustrumSegmentEnd(void) { return mvkm::gKmStream.pos; }
+
+}  // extern "C"

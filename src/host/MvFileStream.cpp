@@ -1,0 +1,181 @@
+#include "host/MvObjectStream.h"
+
+#include "host/MvPartition.h"
+#include "host/detail/stream_report.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+using mv_detail::kMaxStreamBytes;
+using mv_detail::streamFailure;
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr int kMagicBytes = 8;
+
+}  // namespace
+
+MvFileStream::MvFileStream(std::FILE* file, const std::string& path) : _file(file), _path(path) {}
+
+MvFileStream::~MvFileStream() {
+  if (_file) std::fclose(_file);
+}
+
+MvFileStream* MvFileStream::create(const char* path) {
+  if (!path) {
+    streamFailure("create", "path != NULL");
+    return nullptr;
+  }
+  FileHandle file(std::fopen(path, "w+b"));
+  if (!file) {
+    streamFailure("create", "fopen(path, \"w+b\") != NULL");
+    return nullptr;
+  }
+  std::unique_ptr<MvFileStream> stream(new (std::nothrow) MvFileStream(file.get(), path));
+  if (!stream) {
+    streamFailure("create", "Allocation failed: new MvFileStream", MvErrorState::kAllocation);
+    return nullptr;
+  }
+  file.release();
+  stream->_writing = true;
+  MvPartition::getVersion(stream->_major, stream->_minor);
+  if (!stream->writeBytes(kMagic, kMagicBytes) || !stream->write(stream->_major) ||
+      !stream->write(stream->_minor)) {
+    MvErrorState::rethrowError();
+    return nullptr;
+  }
+  return stream.release();
+}
+
+MvFileStream* MvFileStream::open(const char* path) {
+  if (!path) {
+    streamFailure("open", "path != NULL");
+    return nullptr;
+  }
+  FileHandle file(std::fopen(path, "rb"));
+  if (!file) {
+    streamFailure("open", "fopen(path, \"rb\") != NULL");
+    return nullptr;
+  }
+  if (std::fseek(file.get(), 0, SEEK_END) != 0) {
+    streamFailure("open", "fseek(file, 0, SEEK_END) == 0");
+    return nullptr;
+  }
+  const long fileSize = std::ftell(file.get());
+  if (fileSize < 0 || fileSize > kMaxStreamBytes) {
+    streamFailure("open", "0 <= file size && file size <= 2147483647");
+    return nullptr;
+  }
+  if (fileSize < kHeaderBytes) {
+    streamFailure("open", "file header complete");
+    return nullptr;
+  }
+  std::unique_ptr<MvFileStream> stream(new (std::nothrow) MvFileStream(file.get(), path));
+  if (!stream) {
+    streamFailure("open", "Allocation failed: new MvFileStream", MvErrorState::kAllocation);
+    return nullptr;
+  }
+  file.release();
+  stream->_size = static_cast<int>(fileSize);
+  char magic[kMagicBytes];
+  int nRead = 0;
+  if (!stream->readBytes(magic, kMagicBytes, nRead)) {
+    MvErrorState::rethrowError();
+    return nullptr;
+  }
+  if (std::memcmp(magic, kMagic, kMagicBytes) != 0) {
+    streamFailure("open", "file header magic");
+    return nullptr;
+  }
+  if (!stream->read(stream->_major) || !stream->read(stream->_minor)) {
+    MvErrorState::rethrowError();
+    return nullptr;
+  }
+  return stream.release();
+}
+
+unsigned MvFileStream::close() {
+  if (!_file) return 1;
+  const int flushed = std::fflush(_file);
+  const int closed = std::fclose(_file);
+  _file = nullptr;
+  if (flushed != 0 || closed != 0) return streamFailure("close", "fflush(file) == 0 && fclose(file) == 0");
+  return 1;
+}
+
+bool MvFileStream::syncFilePosition(LastOp op) {
+  // The C library needs a seek between a write and a following read (and
+  // vice versa); otherwise seek only when the position was moved.
+  const bool switching = _lastOp != kNone && _lastOp != op;
+  if (switching || _filePos != _pos) {
+    if (std::fseek(_file, static_cast<long>(_pos), SEEK_SET) != 0) {
+      _filePos = -1;
+      _lastOp = kNone;
+      return false;
+    }
+    _filePos = _pos;
+  }
+  _lastOp = op;
+  return true;
+}
+
+unsigned MvFileStream::writeBytes(const char* bytes, int count) {
+  if (!_file) return streamFailure("writeBytes", "file != NULL");
+  if (!_writing) return streamFailure("writeBytes", "stream opened for writing");
+  if (count < 0 || (count > 0 && !bytes)) {
+    return streamFailure("writeBytes", "count >= 0 && (count == 0 || bytes != NULL)");
+  }
+  const long long end = static_cast<long long>(_pos) + count;
+  if (end > kMaxStreamBytes) return streamFailure("writeBytes", "position + count <= 2147483647");
+  if (count == 0) return 1;
+  if (!syncFilePosition(kWrite)) return streamFailure("writeBytes", "fseek(file, pos, SEEK_SET) == 0");
+  const std::size_t nWritten = std::fwrite(bytes, 1, static_cast<std::size_t>(count), _file);
+  _pos += static_cast<int>(nWritten);
+  _filePos = _pos;
+  if (_pos > _size) _size = _pos;
+  if (nWritten != static_cast<std::size_t>(count)) return streamFailure("writeBytes", "nWritten == count");
+  return 1;
+}
+
+unsigned MvFileStream::readBytes(char* bytes, int count, int& nRead) {
+  nRead = 0;
+  if (!_file) return streamFailure("readBytes", "file != NULL");
+  if (count < 0 || (count > 0 && !bytes)) {
+    return streamFailure("readBytes", "count >= 0 && (count == 0 || bytes != NULL)");
+  }
+  const int available = _size - _pos;
+  const int wanted = count < available ? count : available;
+  if (wanted > 0) {
+    if (!syncFilePosition(kRead)) return streamFailure("readBytes", "fseek(file, pos, SEEK_SET) == 0");
+    nRead = static_cast<int>(std::fread(bytes, 1, static_cast<std::size_t>(wanted), _file));
+    _pos += nRead;
+    _filePos = _pos;
+  }
+  if (nRead != count) return streamFailure("readBytes", "nRead == count");
+  return 1;
+}
+
+unsigned MvFileStream::getPosition(int& pos) {
+  if (!_file) return streamFailure("getPosition", "file != NULL");
+  pos = _pos;
+  return 1;
+}
+
+unsigned MvFileStream::seek(int pos) {
+  if (!_file) return streamFailure("seek", "file != NULL");
+  if (pos < 0 || pos > _size) return streamFailure("seek", "0 <= pos && pos <= size");
+  _pos = pos;
+  return 1;
+}
+
+unsigned MvFileStream::getSize(int& size) {
+  if (!_file) return streamFailure("getSize", "file != NULL");
+  size = _size;
+  return 1;
+}
