@@ -3,6 +3,7 @@
 #include "app/demo_model.h"
 #include "app/sample_app.h"
 #include "kmbrep/display_model.h"
+#include "kmbrep/export_gltf.h"
 #include "kmbrep/export_obj.h"
 #include "kmbrep/export_svg.h"
 #include "kmbrep/model_io.h"
@@ -132,6 +133,7 @@ int runDemo(const Args& args) {
   const std::string xt = writeTransmitFile(dir + "/demo", tags, ksample::Format::Text);
   const long long objTriangles = exportObj(model, dir + "/demo.obj");
   exportSvg(model, dir + "/demo.svg");
+  exportGltf(model, dir + "/demo.gltf");
   const double tExport = clock.lap();
 
   const long long segmentBytes = hostBytes - MvFileStream::kHeaderBytes - 16 - 4 - 16;
@@ -141,8 +143,8 @@ int runDemo(const Args& args) {
   std::printf("  kernel file   %s\n", xt.c_str());
   std::printf("  display       %lld triangles in %d colours (%d shapes), %d edge polylines\n", model.triangles,
               model.colours, model.shapes.length(), model.polylines);
-  std::printf("  exports       %s/demo.obj (%lld triangles), %s/demo.mtl, %s/demo.svg\n", dir.c_str(),
-              objTriangles, dir.c_str(), dir.c_str());
+  std::printf("  exports       %s/demo.obj (%lld triangles), %s/demo.mtl, %s/demo.svg, %s/demo.gltf\n",
+              dir.c_str(), objTriangles, dir.c_str(), dir.c_str(), dir.c_str());
   std::printf("  time (ms)     build %.1f, write %.1f, read %.1f, tessellate %.1f, export %.1f\n", tBuild, tWrite,
               tRead, tTess, tExport);
   return 0;
@@ -173,13 +175,16 @@ int runInfo(const Args& args) {
 int runExport(const Args& args) {
   if (args.size() < 2) throw UsageError{"export takes a host file and an output file"};
   const std::string& out = args[1];
-  if (!endsWith(out, ".obj") && !endsWith(out, ".svg")) throw UsageError{"the output must end in .obj or .svg"};
+  if (!endsWith(out, ".obj") && !endsWith(out, ".svg") && !endsWith(out, ".gltf"))
+    throw UsageError{"the output must end in .obj, .svg or .gltf"};
   const TessChoice choice = parseTessChoice(args, 2);
   Session session;
   const std::vector<LoadedElement> loaded = readHostFile(args[0]);
   if (allParts(loaded).empty()) throw ToolError{args[0] + ": the model is empty"};
   const DisplayModel model = tessellate(pointers(loaded), choice);
-  const long long drawn = endsWith(out, ".obj") ? exportObj(model, out) : exportSvg(model, out);
+  const long long drawn = endsWith(out, ".obj")   ? exportObj(model, out)
+                          : endsWith(out, ".gltf") ? exportGltf(model, out)
+                                                   : exportSvg(model, out);
   std::printf("%s: %lld triangles\n", out.c_str(), drawn);
   return 0;
 }

@@ -11,7 +11,7 @@ namespace {
 const char* const kUsage =
     "usage: kmbrep demo [--out DIR]\n"
     "       kmbrep info FILE\n"
-    "       kmbrep export FILE OUT.obj|OUT.svg [--level 0|1|2 | --absolute]\n"
+    "       kmbrep export FILE OUT.obj|OUT.svg|OUT.gltf [--level 0|1|2 | --absolute]\n"
     "       kmbrep transmit FILE KEY [--text|--binary]\n"
     "       kmbrep import KEY OUT\n";
 
