@@ -54,8 +54,8 @@ void openWrite(const int* guise, const int* format, const char* key, const int* 
   *ifail = 0;
 }
 
-void openRead(const int*, const int* format, const char* key, const int* keyLength,
-              const int*, int* streamId, int* ifail) {
+void openRead(const int*, const int* format, const char* key, const int* keyLength, const int*,
+              int* streamId, int* ifail) {
   *streamId = -1;
   Stream s;
   s.host = *keyLength < 1;
@@ -89,8 +89,8 @@ void read(const int*, const int* id, const int* maxCount, char* buffer, int* del
   const std::string& in = it->second.host ? state().hostStream : state().files[it->second.name];
   std::size_t& pos = it->second.host ? state().hostReadPos : it->second.readPos;
   const std::size_t end = it->second.host ? state().hostSegmentEnd : in.size();
-  const std::size_t n = std::min({static_cast<std::size_t>(*maxCount), end - pos,
-                                  state().maxDelivery});
+  const std::size_t n =
+      std::min({static_cast<std::size_t>(*maxCount), end - pos, state().maxDelivery});
   if (n == 0) return void(*ifail = 4);
   std::memcpy(buffer, in.data() + pos, n);
   pos += n;
@@ -115,9 +115,9 @@ void logSegment(int kind, const int* a1, const int* a2, const int* a3, const int
   s.a5.assign(a5, a5 + (kind == 1 ? 3 * *a4 : 1));
   s.a7.assign(a7, a7 + (kind == 1 ? 2 : 1));
   state().segments.push_back(s);
-  const int outputs = static_cast<int>(
-      std::count_if(state().segments.begin(), state().segments.end(),
-                    [](const Segment& x) { return x.kind == 1; }));
+  const int outputs =
+      static_cast<int>(std::count_if(state().segments.begin(), state().segments.end(),
+                                     [](const Segment& x) { return x.kind == 1; }));
   *ifail = kind == 1 && outputs - 1 == state().outputStatusAt ? 7 : 0;
 }
 
@@ -144,8 +144,8 @@ State& state() {
 ksample::Frustrum reset() {
   state() = State{};
   streams().clear();
-  return ksample::Frustrum{start, stop, abort, openWrite, openRead, write,
-                           read, close, openSegment, outputSegment, closeSegment};
+  return ksample::Frustrum{start, stop,  abort,       openWrite,     openRead,    write,
+                           read,  close, openSegment, outputSegment, closeSegment};
 }
 
 std::string fileName(const std::string& key, ksample::Format format) {

@@ -24,8 +24,8 @@ struct Segment {
 
 struct State {
   std::map<std::string, std::string> files;  // name -> data (header not modelled)
-  std::string headerData;                     // of the last open for writing
-  std::string hostStream;                     // host-stream mode data
+  std::string headerData;                    // of the last open for writing
+  std::string hostStream;                    // host-stream mode data
   std::size_t hostReadPos = 0;
   std::size_t hostSegmentEnd = 0;
   std::size_t maxDelivery = 4096;  // largest block a read delivers

@@ -107,7 +107,8 @@ TEST_F(KernelTest, ConcurrentCreationGivesUniqueTags) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([t, &made] {
       for (int i = 0; i < kEach; ++i) {
-        const int tag = i % 2 ? makeSphere(1, identityTransform()) : makeBox(1, 1, 1, identityTransform());
+        const int tag =
+            i % 2 ? makeSphere(1, identityTransform()) : makeBox(1, 1, 1, identityTransform());
         made[static_cast<std::size_t>(t)].push_back(tag);
         setFaceColour(tag, 0, {1, 0, 0, 1});
         if (i % 3 == 0) deleteBodies(1, &tag);

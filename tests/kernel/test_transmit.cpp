@@ -37,7 +37,8 @@ TEST_F(KernelTest, RoundTripInBothFormatsAndModes) {
       fake::reset();
       const int keyLength = static_cast<int>(std::strlen(key));
       ASSERT_EQ(transmit(3, originals.data(), key, keyLength, format, true), kOk) << lastError();
-      EXPECT_EQ(fake::state().headerData, "KERNEL=ksample;FORMAT_VERSION=1;BODIES=3;NOMINAL_GEOM=1;");
+      EXPECT_EQ(fake::state().headerData,
+                "KERNEL=ksample;FORMAT_VERSION=1;BODIES=3;NOMINAL_GEOM=1;");
       EXPECT_EQ(fake::state().closeActions, std::vector<int>{kCloseKeep});
       // The host stream holds only the kernel's bytes; what follows the
       // segment end is not read.
@@ -122,7 +123,8 @@ TEST_F(KernelTest, CorruptDataIsRejectedAndCreatesNothing) {
   std::string huge = binary;
   std::memset(&huge[12], 0xFF, 4);
   expectRejected(Format::Binary, huge, "body count 4294967295 is out of range");
-  expectRejected(Format::Text, withChecksum("KSAMPLE TRANSMIT TEXT\nVERSION 1\nBODIES 99999999999\n"),
+  expectRejected(Format::Text,
+                 withChecksum("KSAMPLE TRANSMIT TEXT\nVERSION 1\nBODIES 99999999999\n"),
                  "body count 99999999999 is out of range");
   expectRejected(Format::Text, withChecksum("KSAMPLE TRANSMIT TEXT\nVERSION 2\n"),
                  "unsupported transmit format version 2");
@@ -131,10 +133,11 @@ TEST_F(KernelTest, CorruptDataIsRejectedAndCreatesNothing) {
                  withChecksum("KSAMPLE TRANSMIT TEXT\nVERSION 1\nBODIES 1\nBODY 1 sphere -1\n"
                               "XFORM 1 0 0 0 0 1 0 0 0 0 1 0\nCOLOUR none\nFACE 0 none\nEND\n"),
                  "body record 1: invalid dimensions");
-  expectRejected(Format::Text,
-                 withChecksum("KSAMPLE TRANSMIT TEXT\nVERSION 1\nBODIES 1\nBODY 1 sphere 1\n"
-                              "XFORM 2 0 0 0 0 1 0 0 0 0 1 0\nCOLOUR none\nFACE 0 nan 0 0 1\nEND\n"),
-                 "malformed transmit data at line 7");
+  expectRejected(
+      Format::Text,
+      withChecksum("KSAMPLE TRANSMIT TEXT\nVERSION 1\nBODIES 1\nBODY 1 sphere 1\n"
+                   "XFORM 2 0 0 0 0 1 0 0 0 0 1 0\nCOLOUR none\nFACE 0 nan 0 0 1\nEND\n"),
+      "malformed transmit data at line 7");
   expectRejected(Format::Text,
                  withChecksum("KSAMPLE TRANSMIT TEXT\nVERSION 1\nBODIES 0\nEND\nEND\n"),
                  "malformed transmit data at line 5");
@@ -160,4 +163,20 @@ TEST(KernelTransmitFormat, EncodeAndParseArePure) {
     EXPECT_TRUE(out.empty());
   }
   EXPECT_EQ(encodeTransmit({}, Format::Binary).size(), 24u);
+  EXPECT_EQ(crc32("123456789", 9), 0xCBF43926u);
+
+  // Checksummed binary data whose count disagrees with its records.
+  auto withCount = [&](unsigned char n) {
+    std::string data = encodeTransmit({cylinder, cylinder}, Format::Binary);
+    data[12] = static_cast<char>(n);
+    data.resize(data.size() - 4);
+    const unsigned crc = crc32(data.data(), data.size());
+    for (int i = 0; i < 4; ++i) data.push_back(static_cast<char>((crc >> (8 * i)) & 0xFF));
+    std::vector<BodyRecord> out;
+    std::string error;
+    EXPECT_FALSE(parseTransmit(data.data(), data.size(), Format::Binary, out, error));
+    return error;
+  };
+  EXPECT_EQ(withCount(5), "body count 5 is out of range");
+  EXPECT_EQ(withCount(1), "body records do not match the declared length");
 }

@@ -1,0 +1,98 @@
+#include "ksample/geometry.h"
+#include "record_problem.h"
+
+namespace ksample {
+
+int faceCountOf(BodyKind kind) {
+  switch (kind) {
+    case BodyKind::Box:
+      return 6;
+    case BodyKind::Cylinder:
+      return 3;
+    case BodyKind::Sphere:
+      return 1;
+  }
+  return 0;
+}
+
+int edgeCountOf(BodyKind kind) {
+  switch (kind) {
+    case BodyKind::Box:
+      return 12;
+    case BodyKind::Cylinder:
+      return 2;
+    case BodyKind::Sphere:
+      return 0;
+  }
+  return 0;
+}
+
+int dimensionCountOf(BodyKind kind) {
+  switch (kind) {
+    case BodyKind::Box:
+      return 3;
+    case BodyKind::Cylinder:
+      return 2;
+    case BodyKind::Sphere:
+      return 1;
+  }
+  return 0;
+}
+
+bool isValidColour(const Rgba& rgba) {
+  if (rgba[3] < 0.0f) return true;
+  for (float c : rgba) {
+    if (!(c >= 0.0f && c <= 1.0f)) return false;
+  }
+  return true;
+}
+
+namespace {
+
+bool isCanonical(const Rgba& rgba) { return !(rgba[3] < 0.0f) || rgba == kNoColour; }
+
+bool validColours(const BodyRecord& body) {
+  if (body.faceColours.size() != static_cast<std::size_t>(faceCountOf(body.kind))) return false;
+  for (const Rgba& c : body.faceColours) {
+    if (!isValidColour(c) || !isCanonical(c)) return false;
+  }
+  if (!body.hasBodyColour) return body.bodyColour == kNoColour;
+  return isValidColour(body.bodyColour) && !(body.bodyColour[3] < 0.0f);
+}
+
+}  // namespace
+
+namespace detail {
+
+const char* recordProblem(const BodyRecord& body) {
+  const int used = dimensionCountOf(body.kind);
+  if (used == 0) return "unknown body type";
+  for (int i = 0; i < 3; ++i) {
+    const double d = body.dims[i];
+    const bool ok = i < used ? (d > 0.0 && d <= kMaxCoordinate) : d == 0.0;
+    if (!ok) return "invalid dimensions";
+  }
+  if (!isRigid(body.xf)) return "invalid transform";
+  if (!validColours(body)) return "invalid colour";
+  return nullptr;
+}
+
+}  // namespace detail
+
+bool isValidRecord(const BodyRecord& body) { return detail::recordProblem(body) == nullptr; }
+
+bool sameRecord(const BodyRecord& a, const BodyRecord& b) {
+  if (a.kind != b.kind || a.hasBodyColour != b.hasBodyColour || a.bodyColour != b.bodyColour ||
+      a.faceColours != b.faceColours) {
+    return false;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (a.dims[i] != b.dims[i]) return false;
+    for (int j = 0; j < 4; ++j) {
+      if (a.xf.m[i][j] != b.xf.m[i][j]) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace ksample
