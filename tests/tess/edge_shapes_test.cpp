@@ -1,5 +1,7 @@
 #include "tess/tess_support.h"
 
+#include <cmath>
+
 namespace {
 
 using tess::polyline;
@@ -32,7 +34,7 @@ TEST_F(EdgeShapes, AppendedBodyByBody) {
   EXPECT_EQ(e->getMvEdgeShape(p, out), 1u);
   EXPECT_EQ(sets(out), (std::vector<const MvPolylineSet*>{old, p1, p2, p3}));
   EXPECT_EQ(state().edgeCalls, (std::vector<int>{1, 2, 3}));
-  EXPECT_EQ(state().edgeTol1, (std::vector<double>{0.001 * 3.0, 0.125, 0.125}));
+  EXPECT_EQ(state().edgeTol1, (std::vector<double>{0.001 * sqrtf(11.0f), 0.125, 0.125}));
   EXPECT_EQ(p.dTol1, 0.125);
   EXPECT_EQ(state().lockDepths, (std::vector<int>{2, 2, 2, 1, 1, 1}));
   EXPECT_EQ(p1->refCount(), 3);  // test, double, list

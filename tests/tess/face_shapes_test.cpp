@@ -167,6 +167,51 @@ TEST_F(FaceShapes, RefusedBeforeAnyCallback) {
   EXPECT_EQ(list.length(), 1);
 }
 
+TEST_F(FaceShapes, AllocationFailuresFailTheOperation) {
+  MvAutoPtr<MvKMBrep> e = element({10, 20, 30});
+  MvKMBrep::KmBrepTessParams p;
+  MvKMBrep::initializeAbsTessParam(p);
+  const long long memory = MvPlatform::instance()->memoryInUse();
+  // Sweep every allocation: a failure fails the operation with reports (only
+  // a lost material lets it succeed) and leaks nothing.
+  bool sawColourCheck = false;
+  for (long long n = 0;; ++n) {
+    SCOPED_TRACE(n);
+    MvErrorState::clear();
+    unsigned ok = 0;
+    int materialCount = 0;
+    {
+      MvAutoPtrVec<MvTriStripSet> list;
+      MvAVec<MvIVec<int>> mapKmMv;
+      MvHeap::failAt(n);
+      ok = e->getMvFaceShapeList(p, list, mapKmMv, 1);
+      MvHeap::disarm();
+      if (ok) {
+        EXPECT_EQ(shapes(list), (std::vector<const MvTriStripSet*>{a, b, c}));
+        EXPECT_EQ(maps(mapKmMv), (std::vector<std::vector<int>>{{5, 6}, {}, {9}}));
+        materialCount = a->attributeCount() + c->attributeCount();
+      }
+    }
+    if (MvHeap::injectedFailures() == 0) {
+      EXPECT_EQ(ok, 1u);
+      break;
+    }
+    ASSERT_FALSE(MvErrorState::reports().empty());
+    if (ok) {
+      EXPECT_LT(materialCount, 2);
+    }
+    for (const MvErrorReport& r : MvErrorState::reports()) {
+      sawColourCheck |= r.condition == "(*shapeColorArray).length() == pFaceShapeList.length()";
+    }
+    a = strip(1.0f);  // fresh shapes without materials
+    c = strip(20.0f);
+    state().faces[10].shapes[0] = a;
+    state().faces[30].shapes[0] = c;
+    EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memory);
+  }
+  EXPECT_TRUE(sawColourCheck);
+}
+
 TEST_F(FaceShapes, HaveColorAttr) {
   state().colorAnswers = {{1, 0}, {2, 7}, {3, 1}};
   MvAutoPtr<MvKMBrep> e = element({1, 2, 3});

@@ -99,17 +99,17 @@ TEST_F(LockAndExceptions, CallbackExceptionsPassThrough) {
 TEST_F(LockAndExceptions, ThrowingReportsReleaseEverything) {
   MvAutoPtr<MvKMBrep> e = element({1, 2});
   MvAutoPtr<MvKMBrep> none = element({});
+  state().faces[2].map.push_back(1);  // lengths disagree at body 2
+  state().edges.erase(2);
   const long long memory = MvPlatform::instance()->memoryInUse();
   MvErrorState::setThrowOnError(true);
 
-  state().faces[2].map.push_back(1);  // lengths disagree at body 2
   auto ops = operations(*e);
   EXPECT_THROW(ops[2](), MvError);
   EXPECT_THROW(ops[3](), MvError);
   EXPECT_EQ(lockDepth(), 0);
   EXPECT_EQ(shape->refCount(), 3);
 
-  state().edges.erase(2);
   EXPECT_THROW(ops[4](), MvError);
   state().boxes.erase(2);
   EXPECT_THROW(ops[0](), MvError);

@@ -200,6 +200,9 @@ class TessTest : public fake::LibraryTest {
   void SetUp() override {
     fake::LibraryTest::SetUp();
     state() = State();
+    // Elements in these tests own no parts; the registration only keeps
+    // their destruction quiet.
+    MvKMBrep::setKmReleaseCallback(fake::release);
     MvKMBrep::setKmBBoxCallback(boxCB);
     MvKMBrep::setKmBodyColorCallback(colorCB);
     MvKMBrep::setKmTessCallback(tessCB);
@@ -214,7 +217,9 @@ class TessTest : public fake::LibraryTest {
   // An element with the given parts (not owned: nothing to release).
   static MvAutoPtr<MvKMBrep> element(std::initializer_list<int> parts) {
     MvAutoPtr<MvKMBrep> e = new MvKMBrep();
-    if (parts.size() > 0) EXPECT_EQ(e->appendKmPart(fake::tags(parts), 1), 1u);
+    if (parts.size() > 0) {
+      EXPECT_EQ(e->appendKmPart(fake::tags(parts), 1), 1u);
+    }
     return e;
   }
 

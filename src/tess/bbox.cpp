@@ -1,0 +1,45 @@
+// The element's bounding box: the union of the boxes that the box callback
+// gives for its parts.
+#include "element/MvKMBrep.h"
+#include "element/kernel_lock.h"
+#include "element/report.h"
+
+unsigned MvKMBrep::getBBox(MvBox3f& box) const {
+  // One read of the registration, so a concurrent change cannot slip in
+  // between the test and the calls.
+  const KmBBoxCB bboxCB = _pfKmBBoxCB;
+  if (!bboxCB) {
+    mvkm::report("getBBox", "_pfKmBBoxCB != NULL");
+    return 0;
+  }
+  mvkm::KernelLockGuard lock;
+
+  // Set once per call: a callback that succeeds without writing repeats the
+  // previous part's corners (the origin for the first part).
+  MvVec3<float> minPt{{0.0f, 0.0f, 0.0f}};
+  MvVec3<float> maxPt{{0.0f, 0.0f, 0.0f}};
+  MvAVec<MvVec3<float>> points;
+  box.makeEmpty();
+
+  const MvVec<int> kmBodyList(_vKMPartList);
+  // A short copy means storage ran out (already reported by the vector):
+  // a box over some of the parts would be wrong, so fail.
+  if (kmBodyList.length() != _vKMPartList.length()) {
+    MvErrorState::rethrowError();
+    return 0;
+  }
+
+  for (int i = 0; i < kmBodyList.length(); ++i) {
+    if (!bboxCB(kmBodyList[i], minPt, maxPt)) {
+      mvkm::report("getBBox", "_pfKmBBoxCB(kmBodyList[i], minPt, maxPt)");
+      return 0;
+    }
+    // A lost corner would shrink the box; the vector has reported why.
+    if (!points.append(minPt) || !points.append(maxPt)) {
+      MvErrorState::rethrowError();
+      return 0;
+    }
+  }
+  box.set(points);
+  return box.isValid();
+}

@@ -1,0 +1,36 @@
+// Edge shapes of an element: the polyline sets that the edge tessellation
+// callback gives for each body, appended to the caller's list.
+#include "element/MvKMBrep.h"
+#include "element/kernel_lock.h"
+#include "element/report.h"
+
+unsigned MvKMBrep::getMvEdgeShape(KmBrepTessParams& kmTessPara, MvAutoPtrVec<MvPolylineSet>& vpPLS) const {
+  static const char* const kOp = "getMvEdgeShape";
+  mvkm::KernelLockGuard lock;
+
+  const MvVec<int> kmBodyList(_vKMPartList);
+  // A short copy means storage ran out (already reported by the vector):
+  // edges of some bodies would be missing.
+  if (kmBodyList.length() != _vKMPartList.length()) {
+    MvErrorState::rethrowError();
+    return 0;
+  }
+  if (!_sizeTessParams(kOp, kmTessPara)) return 0;
+
+  MvAutoPtrVec<MvPolylineSet> vpBodyPLS;
+  for (int i = 0; i < kmBodyList.length(); ++i) {
+    // Read per body, after the sizing: a missing callback fails with the
+    // record already conditioned.
+    const KmEdgeTessCB edgeTessCB = _pfKmEdgeTessCB;
+    if (!(edgeTessCB && edgeTessCB(kmBodyList[i], kmTessPara, vpBodyPLS))) {
+      mvkm::report(kOp, "_pfKmEdgeTessCB && _pfKmEdgeTessCB(kmBodyList[i], kmTessPara, vpBodyPLS)");
+      return 0;
+    }
+    if (!vpPLS.append(vpBodyPLS)) {
+      mvkm::report(kOp, "vpPLS.append(vpBodyPLS)");
+      return 0;
+    }
+    vpBodyPLS.setLength(0);
+  }
+  return 1;
+}

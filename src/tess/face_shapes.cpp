@@ -1,0 +1,119 @@
+// Face shapes of an element: the face tessellation callback is asked body by
+// body under the kernel lock, and its shapes, maps and colours are gathered.
+#include "element/MvKMBrep.h"
+#include "element/kernel_lock.h"
+#include "element/report.h"
+
+namespace {
+
+const char* const kGatherOp = "_getFaceShapeColorArray";
+// Both public shape operations report under this name.
+const char* const kShapeOp = "getMvShapeList";
+
+// Moves the body's map into a new last entry of mapKmMv. The entry takes
+// over the map's storage instead of copying it, so it cannot come out
+// incomplete; the map is left empty.
+bool appendMapEntry(MvAVec<MvIVec<int>>& mapKmMv, MvIVec<int>& currMapKmMv) {
+  if (!mapKmMv.append(MvIVec<int>())) return false;
+  mapKmMv.ptr()[mapKmMv.length() - 1].swap(currMapKmMv);
+  return true;
+}
+
+}  // namespace
+
+unsigned MvKMBrep::haveColorAttr() const {
+  const KmBodyColorCB bodyColorCB = _pfKmBodyColorCB;
+  if (!bodyColorCB) {
+    mvkm::report("haveColorAttr", "_pfKmBodyColorCB != NULL");
+    return 0;
+  }
+  mvkm::KernelLockGuard lock;
+  unsigned result = 0;
+  for (int i = 0; result == 0 && i < _vKMPartList.length(); ++i) result = bodyColorCB(_vKMPartList[i]);
+  return result;
+}
+
+unsigned MvKMBrep::_getFaceShapeColorArray(KmBrepTessParams& kmTessPara,
+                                           MvAutoPtrVec<MvTriStripSet>& pFaceShapeList,
+                                           MvAVec<MvIVec<int>>& mapKmMv,
+                                           MvAVec<MvVec4<float>>* const shapeColorArray) const {
+  const KmTessCB tessCB = _pfKmTessCB;
+  if (!tessCB) {
+    mvkm::report(kGatherOp, "_pfKmTessCB != NULL");
+    return 0;
+  }
+  mvkm::KernelLockGuard lock;
+
+  const MvVec<int> kmBodyList(_vKMPartList);
+  // A short copy means storage ran out (already reported by the vector):
+  // shapes of some bodies would be missing.
+  if (kmBodyList.length() != _vKMPartList.length()) {
+    MvErrorState::rethrowError();
+    return 0;
+  }
+  if (!_sizeTessParams(kGatherOp, kmTessPara)) return 0;
+
+  pFaceShapeList.setLength(0);
+  if (shapeColorArray) shapeColorArray->setLength(0);
+
+  MvAutoPtrVec<MvTriStripSet> pCurrShapeList;
+  MvIVec<int> currMapKmMv;
+  MvAVec<MvVec4<float>> currColorArray;
+  for (int i = 0; i < kmBodyList.length(); ++i) {
+    pCurrShapeList.setLength(0);
+    currMapKmMv.setLength(0);
+    currColorArray.setLength(0);
+    if (!(tessCB(kmBodyList[i], kmTessPara, pCurrShapeList, currMapKmMv, currColorArray) &&
+          pCurrShapeList.length() == currColorArray.length() &&
+          pCurrShapeList.length() == currMapKmMv.length())) {
+      mvkm::report(kGatherOp,
+                   "_pfKmTessCB(kmBodyList[i], kmTessPara, pCurrShapeList, currMapKmMv, currColorArray) && "
+                   "pCurrShapeList.length() == currColorArray.length() && "
+                   "pCurrShapeList.length() == currMapKmMv.length()");
+      return 0;
+    }
+    // Lost shapes or map entries would go unnoticed (the colours are
+    // checked after the loop, but are not always gathered): fail at once.
+    if (!pFaceShapeList.append(pCurrShapeList) || !appendMapEntry(mapKmMv, currMapKmMv)) {
+      MvErrorState::rethrowError();
+      return 0;
+    }
+    if (shapeColorArray) shapeColorArray->append(currColorArray);
+  }
+  if (shapeColorArray && shapeColorArray->length() != pFaceShapeList.length()) {
+    mvkm::report(kGatherOp, "(*shapeColorArray).length() == pFaceShapeList.length()");
+    return 0;
+  }
+  return 1;
+}
+
+unsigned MvKMBrep::getMvFaceShapeList(KmBrepTessParams& kmTessPara, MvAutoPtrVec<MvTriStripSet>& pFaceShapeList,
+                                      MvAVec<MvIVec<int>>& mapKmMv, unsigned bAddColor) const {
+  mvkm::KernelLockGuard lock;
+  MvAVec<MvVec4<float>> shapeColorArray;
+  MvAVec<MvVec4<float>>* const pShapeColorArray = bAddColor ? &shapeColorArray : nullptr;
+  if (!_getFaceShapeColorArray(kmTessPara, pFaceShapeList, mapKmMv, pShapeColorArray)) {
+    mvkm::report(kShapeOp, "_getFaceShapeColorArray( kmTessPara, pFaceShapeList, mapKmMv, pShapeColorArray)");
+    return 0;
+  }
+  for (int i = 0; i < shapeColorArray.length(); ++i) {
+    _addColorToShape(pFaceShapeList.ptr()[i], shapeColorArray.ptr()[i]);
+  }
+  return 1;
+}
+
+unsigned MvKMBrep::getMvColorShapeList(KmBrepTessParams& kmTessPara, MvAutoPtrVec<MvTriStripSet>& pShapeList) const {
+  mvkm::KernelLockGuard lock;
+  MvAVec<MvVec4<float>> shapeColorArray;
+  MvAutoPtrVec<MvTriStripSet> pFaceShapeList;
+  MvAVec<MvIVec<int>> mapKmMv;
+  if (!_getFaceShapeColorArray(kmTessPara, pFaceShapeList, mapKmMv, &shapeColorArray)) {
+    mvkm::report(kShapeOp, "_getFaceShapeColorArray( kmTessPara, pFaceShapeList, mapKmMv, &shapeColorArray)");
+    return 0;
+  }
+  if (!mergeShapeWithSameColor(pFaceShapeList, shapeColorArray, pShapeList)) {
+    mvkm::report(kShapeOp, "mergeShapeWithSameColor(pFaceShapeList, shapeColorArray, pShapeList)");
+    return 0;
+  }
+  return 1;
+}

@@ -1,0 +1,159 @@
+// Merging face shapes of one colour into one shape with a material of that
+// colour.
+#include "element/MvKMBrep.h"
+#include "element/report.h"
+#include "tess/color_groups.h"
+#include "tess/triangle_gather.h"
+
+namespace {
+
+const char* const kMergeOp = "mergeShapeWithSameColor";
+// The merge reports under the name of the public operation that uses it.
+const char* const kShapeOp = "getMvShapeList";
+
+}  // namespace
+
+unsigned MvKMBrep::mergeShapeWithSameColor(const MvAutoPtrVec<MvTriStripSet>& pFaceShapeList,
+                                           const MvAVec<MvVec4<float>>& shapeColorArray,
+                                           MvAutoPtrVec<MvTriStripSet>& pShapeList) {
+  // Taken now: pShapeList may be the face list itself, and the merged shapes
+  // appended to it must not count as faces.
+  const int faceCount = pFaceShapeList.length();
+
+  MvAVec<MvVec4<float>> colorArray;
+  MvAVec<MvIVec<int>> faceColorMap;
+  if (!mvkm::groupByColor(shapeColorArray, colorArray, faceColorMap)) {
+    MvErrorState::rethrowError();
+    return 0;
+  }
+  if (colorArray.length() != faceColorMap.length()) {
+    mvkm::report(kMergeOp, "colorArray.length() == faceColorMap.length()");
+    return 0;
+  }
+
+  MvAutoPtrVec<MvTriStripSet> groupSources;
+  for (int g = 0; g < colorArray.length(); ++g) {
+    const MvIVec<int>& faces = faceColorMap.ptr()[g];
+    if (!(faces.length() > 0)) {
+      mvkm::report(kMergeOp, "faceColorMap[i].length() > 0");
+      return 0;
+    }
+    // A short source list would merge a group without some of its faces.
+    if (!groupSources.setLength(faces.length())) {
+      MvErrorState::rethrowError();
+      return 0;
+    }
+    for (int k = 0; k < faces.length(); ++k) {
+      const int tessIdx = faces[k];
+      if (!(tessIdx < faceCount)) {
+        mvkm::report(kMergeOp, "tessIdx < pFaceShapeList.length()");
+        return 0;
+      }
+      groupSources.ptr()[k] = pFaceShapeList[tessIdx];
+    }
+    // Any failure of the merge fails the group: a partly merged shape (a
+    // source without triangle iterator) would lose triangles while the
+    // operation reported success.
+    MvAutoPtr<MvTriStripSet> pTargetTSS;
+    if (!_mergeTriStripSet(groupSources, pTargetTSS)) {
+      mvkm::report(kMergeOp, "pTargetTSS != NULL");
+      return 0;
+    }
+    _addColorToShape(pTargetTSS, colorArray.ptr()[g]);
+    // A merged shape that cannot be appended is lost: fail.
+    if (!pShapeList.append(pTargetTSS)) {
+      MvErrorState::rethrowError();
+      return 0;
+    }
+  }
+  return 1;
+}
+
+unsigned MvKMBrep::_mergeTriStripSet(const MvAutoPtrVec<MvTriStripSet>& pSourceTSSList,
+                                     MvAutoPtr<MvTriStripSet>& pTargetTSS) {
+  if (pTargetTSS) {
+    mvkm::report(kShapeOp, "pTargetTSS == NULL");
+    return 0;
+  }
+  if (!(pSourceTSSList.length() > 0)) {
+    mvkm::report(kShapeOp, "pSourceTSSList.length() > 0");
+    return 0;
+  }
+  for (int i = 0; i < pSourceTSSList.length(); ++i) {
+    if (!pSourceTSSList[i]) {
+      mvkm::report(kShapeOp, "pSourceTSSList[i] != NULL");
+      return 0;
+    }
+  }
+
+  // All sources must bind their data as the first one does.
+  MvVertexShape::Binding normalVecBinding = MvVertexShape::MV_BIND_NONE;
+  MvVertexShape::Binding texCoordBinding = MvVertexShape::MV_BIND_NONE;
+  MvVertexShape::Binding colorBinding = MvVertexShape::MV_BIND_NONE;
+  if (!pSourceTSSList[0]->getBindings(normalVecBinding, texCoordBinding, colorBinding)) {
+    MvErrorState::rethrowError();
+    return 0;
+  }
+  for (int i = 1; i < pSourceTSSList.length(); ++i) {
+    MvVertexShape::Binding normals = MvVertexShape::MV_BIND_NONE;
+    MvVertexShape::Binding texCoords = MvVertexShape::MV_BIND_NONE;
+    MvVertexShape::Binding colors = MvVertexShape::MV_BIND_NONE;
+    if (!pSourceTSSList[i]->getBindings(normals, texCoords, colors) || normals != normalVecBinding ||
+        texCoords != texCoordBinding || colors != colorBinding) {
+      MvErrorState::rethrowError();
+      return 0;
+    }
+  }
+
+  pTargetTSS = new MvTriStripSet(normalVecBinding, texCoordBinding, colorBinding);
+  if (!pTargetTSS) {
+    mvkm::report(kShapeOp,
+                 "Allocation failed: pTargetTSS = new MvTriStripSet (normalVecBinding, texCoordBinding, "
+                 "colorBinding)",
+                 MvErrorState::kAllocation);
+    return 0;
+  }
+
+  // From here on a failure leaves the target with the triangles merged so
+  // far.
+  mvkm::TriangleGather gather;
+  if (!gather.ready()) {
+    MvErrorState::rethrowError();
+    return 0;
+  }
+  for (int i = 0; i < pSourceTSSList.length(); ++i) {
+    const MvAutoPtr<MvTriIter> pTriIter = pSourceTSSList[i]->getTriIter();
+    if (!pTriIter) {
+      mvkm::report(kShapeOp, "pTriIter");
+      return 0;
+    }
+    if (!gather.appendTriangles(*pTriIter, *pTargetTSS)) {
+      MvErrorState::rethrowError();
+      return 0;
+    }
+  }
+  return 1;
+}
+
+unsigned MvKMBrep::_addColorToShape(MvAutoPtr<MvTriStripSet>& shape, const MvVec4<float>& color) {
+  // A negative alpha stands for "no colour"; a NaN alpha is not negative.
+  if (color[3] < 0.0f) return 0;
+  if (!shape) {
+    mvkm::report("_addColorToShape", "shape != NULL");
+    return 0;
+  }
+  MvAutoPtr<MvMaterial> newMat = new MvMaterial;
+  if (!newMat) {
+    mvkm::report("_addColorToShape", "Allocation failed: newMat = new MvMaterial", MvErrorState::kAllocation);
+    return 0;
+  }
+  newMat->setDiffuseColor(color);
+  newMat->setSpecularColor(MvVec4<float>{{0.75f, 0.75f, 0.75f, 1.0f}});
+  newMat->setShininess(15.0f);
+  // The shape takes its own reference; ours goes with newMat.
+  if (!shape->appendAttribute(newMat, nullptr)) {
+    MvErrorState::rethrowError();
+    return 0;
+  }
+  return 1;
+}
