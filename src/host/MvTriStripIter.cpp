@@ -1,3 +1,4 @@
+#include "host/MvHeap.h"
 #include "host/MvShapes.h"
 
 #include <cstring>
@@ -12,6 +13,10 @@ namespace {
 class TriStripIter final : public MvTriIter {
  public:
   explicit TriStripIter(const MvTriStripSet* shape) : _shape(shape) {}
+
+  // From the shared heap, so that the allocation-failure seam reaches it.
+  static void* operator new(std::size_t bytes) noexcept { return MvHeap::allocate(bytes); }
+  static void operator delete(void* p) noexcept { MvHeap::release(p); }
 
   void reset() override {
     _current = -1;
@@ -81,7 +86,7 @@ class TriStripIter final : public MvTriIter {
 }  // namespace
 
 MvAutoPtr<MvTriIter> MvTriStripSet::getTriIter() const {
-  MvTriIter* it = new (std::nothrow) TriStripIter(this);
+  MvTriIter* it = new TriStripIter(this);
   if (!it) {
     MvErrorState::throwStdError("MvTriStripSet", "getTriIter", "Allocation failed: new MvTriIter",
                                 MvErrorState::kAllocation);
