@@ -79,7 +79,23 @@ unsigned read(int& count, int*& tags) {
   return ksample::receive("", 0, format, count, tags) == ksample::kOk ? 1u : 0u;
 }
 
-unsigned split(int count, int* tags, MvVec<int>& kmPartList) { return kmPartList.append(tags, count); }
+unsigned split(int count, int* tags, MvVec<int>& kmPartList) {
+  // A split that fails keeps the received array and its bodies, so it gives
+  // both back, also when the append's report throws.
+  const auto giveBack = [&] {
+    ksample::deleteBodies(count, tags);
+    ksample::freeTags(tags);
+  };
+  bool appended = false;
+  try {
+    appended = kmPartList.append(tags, count) != 0;
+  } catch (...) {
+    giveBack();
+    throw;
+  }
+  if (!appended) giveBack();
+  return appended ? 1u : 0u;
+}
 
 unsigned release(int count, const int* tags) {
   if (count <= 0 || !tags) return 1;

@@ -4,24 +4,18 @@
 #include "element/tag_copies.h"
 
 MvKMBrep::MvKMBrep(const MvKMBrep& src) : MvBase() {
-  MvVec<int> copies;
-  if (!mvkm::copyTagsThroughKernel(src._vKMPartList.begin(), src._vKMPartList.length(), copies)) {
-    // A partial copy is not kept: give back the copies already made.
-    mvkm::releaseTags(copies);
-    return;
-  }
-  if (!appendKmPart(copies, 0)) mvkm::releaseTags(copies);
+  // A partial copy is not kept: the guard gives back the copies made.
+  mvkm::UnownedTags copies;
+  if (!mvkm::copyTagsThroughKernel(src._vKMPartList.begin(), src._vKMPartList.length(), copies.tags)) return;
+  if (appendKmPart(copies.tags, 0)) copies.keep();
 }
 
 MvKMBrep& MvKMBrep::operator=(const MvKMBrep& src) {
-  MvVec<int> copies;
+  mvkm::UnownedTags copies;
   // Reading src (possibly *this) completes before anything is appended, so
   // self-assignment copies each part once.
-  if (!mvkm::copyTagsThroughKernel(src._vKMPartList.begin(), src._vKMPartList.length(), copies)) {
-    mvkm::releaseTags(copies);
-    return *this;
-  }
-  if (!appendKmPart(copies, 0)) mvkm::releaseTags(copies);
+  if (!mvkm::copyTagsThroughKernel(src._vKMPartList.begin(), src._vKMPartList.length(), copies.tags)) return *this;
+  if (appendKmPart(copies.tags, 0)) copies.keep();
   return *this;
 }
 

@@ -7,14 +7,36 @@
 #include "onfly/MvKMBrepOnFly.h"
 
 namespace {
+
 const char* const kInvariant = "_vKMPartList.length() == _vbHasOwnerFlagList.length()";
-}
+
+// Takes the tag list back to its length at construction unless keep() is
+// called, also when a report throws on the way: tags without flags would
+// break every later operation. Shortening a vector allocates nothing.
+class TagRollback {
+ public:
+  explicit TagRollback(MvVec<int>& tags) : _tags(tags), _length(tags.length()) {}
+  ~TagRollback() {
+    if (!_kept) _tags.setLength(_length);
+  }
+  TagRollback(const TagRollback&) = delete;
+  TagRollback& operator=(const TagRollback&) = delete;
+  void keep() { _kept = true; }
+
+ private:
+  MvVec<int>& _tags;
+  int _length;
+  bool _kept = false;
+};
+
+}  // namespace
 
 MvKMBrep::MvKMBrep() = default;
 
 unsigned MvKMBrep::isEmpty() const { return _vKMPartList.length() == 0 ? 1u : 0u; }
 
 unsigned MvKMBrep::appendKmPart(const MvVec<int>& kmPartList, unsigned bHasOwner) {
+  TagRollback rollback(_vKMPartList);
   const int before = _vKMPartList.length();
   // Appending the element's own list is safe: the vector takes the source's
   // length before it grows and re-reads it from the new storage.
@@ -25,11 +47,10 @@ unsigned MvKMBrep::appendKmPart(const MvVec<int>& kmPartList, unsigned bHasOwner
   const int added = _vKMPartList.length() - before;
   const int flagsBefore = _vbHasOwnerFlagList.length();
   if (!_vbHasOwnerFlagList.setLength(flagsBefore + added)) {
-    // Tags without flags would break every later operation: take them back.
-    _vKMPartList.setLength(before);
     mvkm::report("appendKmPart", "_vbHasOwnerFlagList.append(bHasOwner)");
     return 0;
   }
+  rollback.keep();
   for (int i = flagsBefore; i < flagsBefore + added; ++i) _vbHasOwnerFlagList[i] = bHasOwner;
   if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) {
     mvkm::report("appendKmPart", kInvariant);
@@ -46,15 +67,16 @@ unsigned MvKMBrep::copyAppendKmPart(const MvVec<int>& kmPartList) {
   }
   // Copies are gathered first and appended afterwards, so the source may be
   // the element's own list: each original part is copied once.
-  MvVec<int> copies;
-  const bool complete = mvkm::copyTagsThroughKernel(kmPartList.begin(), kmPartList.length(), copies);
+  mvkm::UnownedTags copies;
+  const bool complete = mvkm::copyTagsThroughKernel(kmPartList.begin(), kmPartList.length(), copies.tags);
   const int before = _vKMPartList.length();
-  if (!_vKMPartList.append(copies) || !_vbHasOwnerFlagList.setLength(before + copies.length())) {
-    _vKMPartList.setLength(before);
-    mvkm::releaseTags(copies);
-    return 0;
+  {
+    TagRollback rollback(_vKMPartList);
+    if (!_vKMPartList.append(copies.tags) || !_vbHasOwnerFlagList.setLength(before + copies.tags.length())) return 0;
+    rollback.keep();
   }
-  for (int i = before; i < before + copies.length(); ++i) _vbHasOwnerFlagList[i] = 0;
+  copies.keep();
+  for (int i = before; i < before + copies.tags.length(); ++i) _vbHasOwnerFlagList[i] = 0;
   if (!complete) return 0;
   if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) {
     mvkm::report("copyAppendKmPart", kInvariant);

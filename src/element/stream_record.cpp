@@ -18,20 +18,6 @@ namespace {
 
 constexpr int kMinimumHostMajor = 8;
 
-// Received parts that no element has taken yet; given back to the kernel
-// unless committed, so a failed read leaves no orphan entities behind.
-class ReceivedParts {
- public:
-  MvVec<int> tags;
-  ~ReceivedParts() {
-    if (!_committed) mvkm::releaseTags(tags);
-  }
-  void commit() { _committed = true; }
-
- private:
-  bool _committed = false;
-};
-
 }  // namespace
 
 void MvKMBrep::storedKmVersion(int& major, int& minor) {
@@ -181,7 +167,8 @@ unsigned MvKMBrep::deserialize(MvObjectStream& iostrm) {
   }
   mvkm::gKmStream.pos = currPos + length;
 
-  ReceivedParts received;
+  // Received parts that the element has not taken yet go back to the kernel.
+  mvkm::UnownedTags received;
   if (!getKmFromBinaryStream(received.tags)) {
     MvErrorState::rethrowError();
     return 0;
@@ -190,7 +177,7 @@ unsigned MvKMBrep::deserialize(MvObjectStream& iostrm) {
     mvkm::report("deserialize", "appendKmPart(kmPartList)");
     return 0;
   }
-  received.commit();
+  received.keep();
   if (!iostrm.seek(mvkm::gKmStream.pos)) {
     mvkm::report("deserialize", "iostrm.seek(gKmStream.pos)");
     return 0;

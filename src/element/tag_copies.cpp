@@ -2,22 +2,30 @@
 
 #include "element/MvKMBrep.h"
 
+#include <exception>
+
 namespace mvkm {
 
 bool copyTagsThroughKernel(const int* tags, int count, MvVec<int>& copies) {
   MvKMBrep::KmCopyCB copy = MvKMBrep::pfKmCopyCB;
   if (!copy) return false;
+  // The latest copy, while it exists in the kernel but is not yet recorded.
+  int made = 0;
+  bool unrecorded = false;
   try {
     for (int i = 0; i < count; ++i) {
-      int tag = 0;
-      if (!copy(tags[i], tag)) return false;
-      if (!copies.append(tag)) {
-        // The copy exists in the kernel but cannot be recorded: give it back.
-        if (MvKMBrep::pfKmReleaseCB) MvKMBrep::pfKmReleaseCB(1, &tag);
+      if (!copy(tags[i], made)) return false;
+      unrecorded = true;
+      if (!copies.append(made)) {
+        unrecorded = false;
+        if (MvKMBrep::pfKmReleaseCB) MvKMBrep::pfKmReleaseCB(1, &made);
         return false;
       }
+      unrecorded = false;
     }
   } catch (...) {
+    // Also a copy whose append report threw goes back to the kernel.
+    if (unrecorded && MvKMBrep::pfKmReleaseCB) MvKMBrep::pfKmReleaseCB(1, &made);
     releaseTags(copies);
     copies.setLength(0);
     throw;
@@ -27,6 +35,20 @@ bool copyTagsThroughKernel(const int* tags, int count, MvVec<int>& copies) {
 
 void releaseTags(const MvVec<int>& tags) {
   if (tags.length() > 0 && MvKMBrep::pfKmReleaseCB) MvKMBrep::pfKmReleaseCB(tags.length(), tags.ptr());
+}
+
+UnownedTags::UnownedTags() : _inFlight(std::uncaught_exceptions()) {}
+
+UnownedTags::~UnownedTags() noexcept(false) {
+  if (_kept) return;
+  if (std::uncaught_exceptions() > _inFlight) {
+    try {
+      releaseTags(tags);
+    } catch (...) {
+    }
+  } else {
+    releaseTags(tags);
+  }
 }
 
 }  // namespace mvkm

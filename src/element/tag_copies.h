@@ -18,6 +18,28 @@ bool copyTagsThroughKernel(const int* tags, int count, MvVec<int>& copies);
 // happens when the list is empty or no release callback is registered.
 void releaseTags(const MvVec<int>& tags);
 
+// Kernel entities that no list holds yet (fresh copies, received parts):
+// given back through releaseTags when the guard goes, unless keep() was
+// called, so that neither a failure nor an exception leaves them behind.
+// While an exception passes, one that the release callback throws is
+// stopped, so that the first one wins.
+class UnownedTags {
+ public:
+  UnownedTags();
+  ~UnownedTags() noexcept(false);
+  UnownedTags(const UnownedTags&) = delete;
+  UnownedTags& operator=(const UnownedTags&) = delete;
+
+  // The entities are owned elsewhere now.
+  void keep() { _kept = true; }
+
+  MvVec<int> tags;
+
+ private:
+  int _inFlight;
+  bool _kept = false;
+};
+
 }  // namespace mvkm
 
 #endif

@@ -5,6 +5,8 @@
 #include "element/kernel_lock.h"
 #include "element/report.h"
 
+#include <exception>
+
 unsigned MvKMBrep::getBinaryStreamFromKm(const MvVec<int>& kmPartList) {
   mvkm::KernelLockGuard lock;
   if (kmPartList.length() <= 0) {
@@ -22,41 +24,99 @@ unsigned MvKMBrep::getBinaryStreamFromKm(const MvVec<int>& kmPartList) {
   return 1;
 }
 
+namespace {
+
+// The tag array a receive handed out and the entities it names, until they
+// are the caller's parts. On a failure, also one that an exception carries,
+// the entities not yet recorded go back to the kernel and the array goes
+// back through the memory-release callback, so nothing is lost or left over.
+// While the split callback has them they are its own: a split that fails
+// keeps both.
+class ReceivedTags {
+ public:
+  explicit ReceivedTags(MvKMBrep::KmMemoryRelCB memoryRel)
+      : _memoryRel(memoryRel), _inFlight(std::uncaught_exceptions()) {}
+  // A callback that throws here while another exception is already passing
+  // is stopped, so that the first one wins.
+  ~ReceivedTags() noexcept(false) {
+    if (std::uncaught_exceptions() > _inFlight) {
+      try {
+        giveBack();
+      } catch (...) {
+      }
+    } else {
+      giveBack();
+    }
+  }
+  ReceivedTags(const ReceivedTags&) = delete;
+  ReceivedTags& operator=(const ReceivedTags&) = delete;
+
+  int count = 0;
+  int* tags = nullptr;
+
+  // A failed receive handed nothing out.
+  void forget() { _ours = false; }
+  void handToSplit() { _ours = false; }
+  // The entities are parts of the caller's list now; the array is ours.
+  void recorded() {
+    _ours = true;
+    _entitiesRecorded = true;
+  }
+  // Gives back what is still ours: unrecorded entities, then the array.
+  void giveBack() {
+    int* const array = tags;
+    const int n = count;
+    const bool ours = _ours;
+    tags = nullptr;
+    count = 0;
+    if (!ours || n <= 0 || !array) return;
+    if (!_entitiesRecorded && MvKMBrep::pfKmReleaseCB) MvKMBrep::pfKmReleaseCB(n, array);
+    if (_memoryRel) _memoryRel(array);
+  }
+
+ private:
+  MvKMBrep::KmMemoryRelCB _memoryRel;
+  int _inFlight;
+  bool _ours = true;
+  bool _entitiesRecorded = false;
+};
+
+}  // namespace
+
 unsigned MvKMBrep::getKmFromBinaryStream(MvVec<int>& kmPartList) {
   mvkm::KernelLockGuard lock;
   if (!_pfKmReadCB) {
     mvkm::report("getKmFromBinaryStream", "_pfKmReadCB != NULL");
     return 0;
   }
-  int count = 0;
-  int* tags = nullptr;
-  if (!_pfKmReadCB(count, tags)) {
+  ReceivedTags received(_pfKmMemoryRelCB);
+  if (!_pfKmReadCB(received.count, received.tags)) {
+    received.forget();
     MvErrorState::rethrowError();
     return 0;
   }
-  unsigned result = 1;
   if (_pfKmSplitCB) {
-    // A failing split keeps the array: the split callback has it.
-    if (!_pfKmSplitCB(count, tags, kmPartList)) {
+    received.handToSplit();
+    if (!_pfKmSplitCB(received.count, received.tags, kmPartList)) {
       MvErrorState::rethrowError();
       return 0;
     }
-  } else if (count > 0) {
-    if (!tags) {
+    received.recorded();
+  } else if (received.count > 0) {
+    if (!received.tags) {
       mvkm::report("getKmFromBinaryStream", "tags != NULL");
       return 0;
     }
-    // A failed append has been reported by the vector; the received array
-    // is still given back below.
-    if (!kmPartList.append(tags, count)) {
+    if (!kmPartList.append(received.tags, received.count)) {
       MvErrorState::rethrowError();
-      result = 0;
+      return 0;
     }
+    received.recorded();
   }
   if (!_pfKmMemoryRelCB) {
     mvkm::report("getKmFromBinaryStream", "_pfKmMemoryRelCB != NULL");
     return 0;
   }
-  if (count > 0 && tags) _pfKmMemoryRelCB(tags);
-  return result;
+  received.giveBack();
+  return 1;
 }

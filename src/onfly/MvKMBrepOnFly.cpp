@@ -10,7 +10,14 @@ MvKMBrepOnFly::MvKMBrepOnFly() = default;
 
 MvKMBrepOnFly::MvKMBrepOnFly(const MvKMBrepOnFly& src)
     : MvBase(), _pAux(src._pAux), _pMvBrep(src._pMvBrep) {
-  copyEntitiesFrom(src);
+  // The destructor does not run for a constructor that throws: the copies
+  // already listed are given back here.
+  try {
+    copyEntitiesFrom(src);
+  } catch (...) {
+    if (MvKMBrep::pfKmReleaseCB) unloadKmEntity();
+    throw;
+  }
 }
 
 MvKMBrepOnFly& MvKMBrepOnFly::operator=(const MvKMBrepOnFly& src) {
@@ -33,14 +40,16 @@ void MvKMBrepOnFly::copyEntitiesFrom(const MvKMBrepOnFly& src) {
   // The copies are gathered before they are appended, so copying a holder
   // onto itself copies each listed entity once. A failed copy ends the
   // copying; the copies made so far stand.
-  MvVec<int> cleaned;
-  MvVec<int> uncleaned;
-  const bool allCleaned = mvkm::copyTagsThroughKernel(src._vKmEntity.begin(), src._vKmEntity.length(), cleaned);
+  mvkm::UnownedTags cleaned;
+  mvkm::UnownedTags uncleaned;
+  const bool allCleaned =
+      mvkm::copyTagsThroughKernel(src._vKmEntity.begin(), src._vKmEntity.length(), cleaned.tags);
   if (allCleaned) {
-    mvkm::copyTagsThroughKernel(src._vKmUnCleanedEntity.begin(), src._vKmUnCleanedEntity.length(), uncleaned);
+    mvkm::copyTagsThroughKernel(src._vKmUnCleanedEntity.begin(), src._vKmUnCleanedEntity.length(),
+                                uncleaned.tags);
   }
-  if (!_vKmEntity.append(cleaned)) mvkm::releaseTags(cleaned);
-  if (!_vKmUnCleanedEntity.append(uncleaned)) mvkm::releaseTags(uncleaned);
+  if (_vKmEntity.append(cleaned.tags)) cleaned.keep();
+  if (_vKmUnCleanedEntity.append(uncleaned.tags)) uncleaned.keep();
 }
 
 unsigned MvKMBrepOnFly::setMvBrep(MvBrep* brep) {
