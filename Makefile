@@ -1,11 +1,13 @@
 # Entry points for a fresh machine:
 #   make demo   installs what is missing, builds, and runs the demo into ./out
 #   make test   installs what is missing, builds, and runs the whole test suite
+#   make bench  installs what is missing, builds the benchmarks in release
+#               mode (in build-bench) and prints the table of performance figures
 BUILD ?= build
 JOBS ?= 2
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps configure build test demo clean
+.PHONY: all deps configure build test demo bench clean
 
 all: build
 
@@ -24,5 +26,10 @@ test: build
 demo: build
 	./$(BUILD)/tools/kmbrep demo --out out
 
+bench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DMV_BUILD_BENCH=ON -DMV_BUILD_TESTS=OFF
+	cmake --build build-bench -j2 --target mv_bench
+	python3 bench/run_bench.py build-bench/bench/mv_bench
+
 clean:
-	rm -rf $(BUILD) build-asan build-tsan out
+	rm -rf $(BUILD) build-asan build-tsan build-bench out

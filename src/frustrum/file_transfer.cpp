@@ -4,6 +4,7 @@
 #include "host/MvHeap.h"
 
 #include <cstring>
+#include <new>
 
 namespace mvkm {
 namespace {
@@ -25,6 +26,19 @@ bool ensureLineBuffer(std::size_t needed) {
 int readFailure(std::FILE* file) { return std::feof(file) ? MV_FR_END_OF_DATA : MV_FR_READ_FAILED; }
 
 }  // namespace
+
+// The buffer is not taken from MvHeap: it is the C library's working memory,
+// and going without it only costs speed.
+char* attachFileBuffer(std::FILE* file) {
+  char* buffer = new (std::nothrow) char[kFileBufferBytes];
+  if (buffer && std::setvbuf(file, buffer, _IOFBF, kFileBufferBytes) != 0) {
+    delete[] buffer;
+    buffer = nullptr;
+  }
+  return buffer;
+}
+
+void releaseFileBuffer(char* buffer) { delete[] buffer; }
 
 int fileWrite(std::FILE* file, const char* data, int count) {
   const std::size_t n = static_cast<std::size_t>(count);

@@ -4,9 +4,24 @@
 #ifndef MVKM_FRUSTRUM_FILE_TRANSFER_H
 #define MVKM_FRUSTRUM_FILE_TRANSFER_H
 
+#include <cstddef>
 #include <cstdio>
 
 namespace mvkm {
+
+// The stdio buffer each kernel file gets. The kernel moves its data in
+// blocks of a few KiB; a larger buffer turns many of them into one system
+// call, and keeps blocks that the text header has put off the file's
+// alignment from costing a system call each.
+constexpr std::size_t kFileBufferBytes = 64 * 1024;
+
+// Gives a just opened file (no I/O done yet) a buffer of kFileBufferBytes
+// and yields it; the caller frees it with releaseFileBuffer once the file is
+// closed. Null when no buffer could be had: the file then keeps the C
+// library's own.
+char* attachFileBuffer(std::FILE* file);
+// Frees a buffer of attachFileBuffer; null is ignored.
+void releaseFileBuffer(char* buffer);
 
 // Writes count (0 or more) bytes: 0, or 12 when fewer were written.
 int fileWrite(std::FILE* file, const char* data, int count);

@@ -95,10 +95,14 @@ void placeInSchemaDirectory(char (&name)[kNameBytes]) {
   // An empty directory is taken as none: joining it would put the schema
   // file at the root of the file system.
   if (!dir || dir[0] == '\0') return;
-  if (std::strlen(dir) + std::strlen(name) + 1 >= static_cast<std::size_t>(kMaxNameLength)) return;
+  const std::size_t dirLength = std::strlen(dir);
+  const std::size_t nameLength = std::strlen(name);
+  if (dirLength + nameLength + 1 >= static_cast<std::size_t>(kMaxNameLength)) return;
   char joined[kNameBytes];
-  std::snprintf(joined, sizeof joined, "%s%c%s", dir, kDirectorySeparator, name);
-  std::memcpy(name, joined, sizeof joined);
+  std::memcpy(joined, dir, dirLength);
+  joined[dirLength] = kDirectorySeparator;
+  std::memcpy(joined + dirLength + 1, name, nameLength + 1);
+  std::memcpy(name, joined, dirLength + nameLength + 2);
 }
 
 int composeFileName(const char* base, int guise, int format, NameForm form, bool withSuffix,

@@ -1,6 +1,7 @@
 // Opening streams for writing and reading: file mode with a key (file name,
 // file and header), host-stream mode without one.
 #include "frustrum/MvFrustrum.h"
+#include "frustrum/file_transfer.h"
 #include "frustrum/header.h"
 #include "frustrum/naming.h"
 #include "frustrum/stream_table.h"
@@ -20,10 +21,13 @@ namespace {
 class PendingFile {
  public:
   explicit PendingFile(bool forWriting) : _forWriting(forWriting) {}
+  // The buffer goes after the file is closed: closing may still use it.
   ~PendingFile() {
-    if (!_file) return;
-    std::fclose(_file);
-    if (_created) std::remove(_name);
+    if (_file) {
+      std::fclose(_file);
+      if (_created) std::remove(_name);
+    }
+    releaseFileBuffer(_buffer);
   }
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
@@ -34,15 +38,21 @@ class PendingFile {
     _created = _forWriting && !std::filesystem::exists(name, ignored);
     _file = std::fopen(name, mode);
     std::memcpy(_name, name, std::strlen(name) + 1);
+    if (_file) _buffer = attachFileBuffer(_file);
     return _file != nullptr;
   }
   std::FILE* get() const { return _file; }
   const char* name() const { return _name; }
-  // The stream keeps the file from now on.
-  void keep() { _file = nullptr; }
+  // The stream keeps the file and its buffer from now on.
+  void keep(FrustrumStream& stream) {
+    stream.fileBuffer = _buffer;
+    _buffer = nullptr;
+    _file = nullptr;
+  }
 
  private:
   std::FILE* _file = nullptr;
+  char* _buffer = nullptr;
   bool _forWriting;
   bool _created = false;
   char _name[kNameBytes] = {};
@@ -62,7 +72,7 @@ int adoptFile(PendingFile& pending, int guise, int format, int mode, const char*
     unlinkStream(stream);
     return status;
   }
-  pending.keep();
+  pending.keep(*stream);
   streamId = stream->id;
   return MV_FR_OK;
 }

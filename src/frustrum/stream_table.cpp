@@ -85,6 +85,7 @@ void unlinkStream(FrustrumStream* stream) {
     gHead = stream->next;
   }
   if (stream->next) stream->next->prev = stream->prev;
+  releaseFileBuffer(stream->fileBuffer);
   stream->~FrustrumStream();
   MvHeap::release(stream);
   --gOpenCount;
@@ -112,6 +113,7 @@ MVKM_API void stopFileFrustrum(int* ifail) {
   while (s) {
     mvkm::FrustrumStream* next = s->next;
     if (s->file) std::fclose(s->file);
+    mvkm::releaseFileBuffer(s->fileBuffer);
     s->~FrustrumStream();
     MvHeap::release(s);
     s = next;

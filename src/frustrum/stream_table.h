@@ -15,7 +15,9 @@ constexpr int kMaxNameLength = kNameBytes - 1;
 enum StreamMode { kModeRead = 1, kModeWrite = 2 };
 
 // One open stream. A null `file` marks a host-stream record, whose bytes go
-// to and come from the current host stream.
+// to and come from the current host stream. `fileBuffer` is the stdio buffer
+// the file was given (null: the C library's own); it is freed with the
+// record, so the file must be closed before the record goes.
 struct FrustrumStream {
   FrustrumStream* next;
   FrustrumStream* prev;
@@ -26,6 +28,7 @@ struct FrustrumStream {
   char name[kNameBytes];
   char key[kNameBytes];
   std::FILE* file;
+  char* fileBuffer;
 };
 
 // Creates a record for `file` (null for a host-stream record) at the tail of
@@ -36,8 +39,8 @@ int createStream(std::FILE* file, int guise, int format, int mode, const char* n
                  FrustrumStream*& out);
 // The first record in opening order with this id, or null.
 FrustrumStream* findStream(int id);
-// Frees the record's id, unlinks and frees the record. Its file, if any,
-// is not touched: the caller closes it.
+// Frees the record's id, unlinks and frees the record and its file buffer.
+// Its file, if any, is not touched: the caller closes it first.
 void unlinkStream(FrustrumStream* stream);
 int openStreamCount();
 

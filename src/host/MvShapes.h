@@ -101,6 +101,12 @@ class MV61_API MvTriStripSet : public MvVertexShape {
   unsigned addStrip(const float* vertices, const float* normals, const float* texCoords,
                     const float* colors, int vertexCount);
 
+  // Makes room for vertexCount vertices (with their bound data) and
+  // stripCount strips in all, so that adding strips up to those totals
+  // allocates nothing. 1; 0 (reported) when the room cannot be had, the
+  // shape's data then unchanged.
+  unsigned reserve(long long vertexCount, long long stripCount);
+
   int stripCount() const { return _stripStart.length(); }
   int vertexCount() const { return _vertices.length() / 3; }
   int triangleCount() const { return _triangles; }

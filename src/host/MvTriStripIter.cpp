@@ -12,7 +12,16 @@ namespace {
 // the strip's orientation.
 class TriStripIter final : public MvTriIter {
  public:
-  explicit TriStripIter(const MvTriStripSet* shape) : _shape(shape) {}
+  // A shape's bindings are fixed when it is made, so they are read once.
+  explicit TriStripIter(const MvTriStripSet* shape) : _shape(shape) {
+    MvVertexShape::Binding normalBinding;
+    MvVertexShape::Binding texCoordBinding;
+    MvVertexShape::Binding colorBinding;
+    shape->getBindings(normalBinding, texCoordBinding, colorBinding);
+    _withNormals = normalBinding == MvVertexShape::MV_BIND_PER_VERTEX;
+    _withTexCoords = texCoordBinding == MvVertexShape::MV_BIND_PER_VERTEX;
+    _withColors = colorBinding == MvVertexShape::MV_BIND_PER_VERTEX;
+  }
 
   // From the shared heap, so that the allocation-failure seam reaches it.
   static void* operator new(std::size_t bytes) noexcept { return MvHeap::allocate(bytes); }
@@ -39,42 +48,44 @@ class TriStripIter final : public MvTriIter {
   const MvTriangle* get() const override { return _valid ? &_record : nullptr; }
 
  private:
-  // Fills the record with triangle p (0 <= p < size()).
+  // Vertex count of strip i (0 <= i < stripCount()).
+  int stripLength(int i) const {
+    const int end = i + 1 < _shape->stripCount() ? _shape->stripStart(i + 1) : _shape->vertexCount();
+    return end - _shape->stripStart(i);
+  }
+
+  // Fills the record with triangle p (0 <= p < size()). Data that is not
+  // bound is never written, so it keeps the zeros the record started with.
   void load(long long p) {
     if (p < _stripFirstTriangle) {
       _strip = 0;
       _stripFirstTriangle = 0;
     }
-    while (p >= _stripFirstTriangle + _shape->stripLength(_strip) - 2) {
-      _stripFirstTriangle += _shape->stripLength(_strip) - 2;
+    for (int length = stripLength(_strip); p >= _stripFirstTriangle + length - 2; length = stripLength(_strip)) {
+      _stripFirstTriangle += length - 2;
       ++_strip;
     }
     const int t = static_cast<int>(p - _stripFirstTriangle);
     const int b = _shape->stripStart(_strip) + t;
     const int corner[3] = {t % 2 ? b + 1 : b, t % 2 ? b : b + 1, b + 2};
 
-    MvVertexShape::Binding normalBinding;
-    MvVertexShape::Binding texCoordBinding;
-    MvVertexShape::Binding colorBinding;
-    _shape->getBindings(normalBinding, texCoordBinding, colorBinding);
-    const bool withNormals = normalBinding == MvVertexShape::MV_BIND_PER_VERTEX;
-    const bool withTexCoords = texCoordBinding == MvVertexShape::MV_BIND_PER_VERTEX;
-    const bool withColors = colorBinding == MvVertexShape::MV_BIND_PER_VERTEX;
-
-    // Unbound data reads as zeros.
-    std::memset(&_record, 0, sizeof _record);
+    const float* const vertices = _shape->vertices();
+    const float* const normals = _shape->normals();
+    const float* const texCoords = _shape->texCoords();
+    const float* const colors = _shape->colors();
     for (int c = 0; c < 3; ++c) {
       const std::size_t v = static_cast<std::size_t>(corner[c]);
-      std::memcpy(_record.vertices[c], _shape->vertices() + 3 * v, sizeof _record.vertices[c]);
-      if (withNormals) std::memcpy(_record.normals[c], _shape->normals() + 3 * v, sizeof _record.normals[c]);
-      if (withTexCoords) {
-        std::memcpy(_record.texCoords[c], _shape->texCoords() + 2 * v, sizeof _record.texCoords[c]);
-      }
-      if (withColors) std::memcpy(_record.colors[c], _shape->colors() + 3 * v, sizeof _record.colors[c]);
+      std::memcpy(_record.vertices[c], vertices + 3 * v, sizeof _record.vertices[c]);
+      if (_withNormals) std::memcpy(_record.normals[c], normals + 3 * v, sizeof _record.normals[c]);
+      if (_withTexCoords) std::memcpy(_record.texCoords[c], texCoords + 2 * v, sizeof _record.texCoords[c]);
+      if (_withColors) std::memcpy(_record.colors[c], colors + 3 * v, sizeof _record.colors[c]);
     }
   }
 
   MvAutoPtr<const MvTriStripSet> _shape;
+  bool _withNormals = false;
+  bool _withTexCoords = false;
+  bool _withColors = false;
   long long _current = -1;
   bool _valid = false;
   // The strip the last triangle came from and the index of its first triangle.

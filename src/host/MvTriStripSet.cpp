@@ -1,7 +1,8 @@
 #include "host/MvShapes.h"
 
+#include <atomic>
 #include <climits>
-#include <cstring>
+#include <typeinfo>
 
 namespace {
 
@@ -11,12 +12,12 @@ void reportStrip(const char* operation, const char* condition, int code = MvErro
   MvErrorState::throwStdError("MvTriStripSet", operation, condition, code);
 }
 
-// Makes room for more floats at the end of one of the shape's arrays. When
-// the present block is too small, a new block of at least double the size
-// is prepared beside it and swapped in only by commit(): until then the old
-// block stays valid, so iterators over this shape's own arrays can still be
-// read while the new data is filled in. Without commit() the array keeps
-// its old length.
+// Makes room for more floats at the end of one of the shape's arrays; the
+// floats are then appended to dest(). When the present block is too small,
+// a new block of at least double the size is prepared beside it and swapped
+// in only by commit(): until then the old block stays valid, so iterators
+// over this shape's own arrays can still be read while the new data is
+// filled in. Without commit() the array keeps its old length.
 class FloatArrayGrowth {
  public:
   explicit FloatArrayGrowth(MvVec<float>& target) : _target(target), _oldLen(target.length()) {}
@@ -30,32 +31,16 @@ class FloatArrayGrowth {
   // it cannot be had.
   bool reserve(long long extra) {
     const long long need = _oldLen + extra;
-    if (need > kMaxFloats) {
-      reportStrip("addPrimitive", "Allocation failed: shape data within 2147483647 bytes",
-                  MvErrorState::kAllocation);
-      return false;
-    }
-    const int allocLen = _target.allocatedLength();
-    if (need <= allocLen) {
-      // No new storage: setLength within the block cannot fail.
-      _target.setLength(static_cast<int>(need));
+    if (need <= _target.allocatedLength()) {
+      // Appending within the block never reallocates, so it cannot fail.
       _inPlace = true;
-      _dst = _target.begin() + _oldLen;
       return true;
     }
-    long long grown = 2LL * allocLen;
-    if (grown < need) grown = need;
-    if (grown > kMaxFloats) grown = kMaxFloats;
-    MvVec<float> block(static_cast<int>(grown));
-    if (block.allocatedLength() != grown) return false;
-    block.append(_target);
-    block.setLength(static_cast<int>(need));
-    _grown.swap(block);
-    _dst = _grown.begin() + _oldLen;
-    return true;
+    return grow(need);
   }
 
-  float* dst() const { return _dst; }
+  // Where the reserved floats go: appended within the room reserve() made.
+  MvVec<float>& dest() { return _inPlace ? _target : _grown; }
 
   // Keeps the new data; the replaced block goes when this object does.
   void commit() {
@@ -64,35 +49,118 @@ class FloatArrayGrowth {
   }
 
  private:
+  // Prepares the new block for `need` floats beside the present one.
+  bool grow(long long need) {
+    if (need > kMaxFloats) {
+      reportStrip("addPrimitive", "Allocation failed: shape data within 2147483647 bytes",
+                  MvErrorState::kAllocation);
+      return false;
+    }
+    const int allocLen = _target.allocatedLength();
+    long long grown = 2LL * allocLen;
+    if (grown < need) grown = need;
+    if (grown > kMaxFloats) grown = kMaxFloats;
+    MvVec<float> block(static_cast<int>(grown));
+    if (block.allocatedLength() != grown) return false;
+    block.append(_target);
+    _grown.swap(block);
+    return true;
+  }
+
   MvVec<float>& _target;
   const int _oldLen;
   MvVec<float> _grown;
-  float* _dst = nullptr;
   bool _inPlace = false;
   bool _committed = false;
 };
 
+// Gives the array room for n elements in all; false (reported) when it
+// cannot be had.
+template <class T>
+bool reserveElements(MvVec<T>& array, long long n) {
+  if (n <= array.allocatedLength()) return true;
+  if (n > INT_MAX / static_cast<long long>(sizeof(T))) {
+    reportStrip("reserve", "Allocation failed: shape data within 2147483647 bytes", MvErrorState::kAllocation);
+    return false;
+  }
+  if (!array.reallocMem(static_cast<int>(n), 1, 0)) {
+    MvErrorState::rethrowError();
+    return false;
+  }
+  return true;
+}
+
+// Walks an iterator as reset(), size() and next(1) do. The toolkit's own
+// stride iterator, when the iterator is exactly one, is walked by its own
+// arithmetic on its fields instead of a virtual call per element, and is
+// left standing where those calls would have left it.
+template <int N>
+class ElementWalk {
+ public:
+  explicit ElementWalk(MvShapeDataIter<float, N>& it)
+      : _it(it), _strided(isStrideIter(it) ? static_cast<MvStrideIter<float, N>*>(&it) : nullptr) {}
+
+  void reset() {
+    if (_strided) {
+      _strided->position = clamp(-static_cast<long long>(_strided->stride));
+    } else {
+      _it.reset();
+    }
+  }
+  int size() const { return _strided ? _strided->count : _it.size(); }
+  const float* next() {
+    if (!_strided) return _it.next(1);
+    MvStrideIter<float, N>& s = *_strided;
+    s.position = clamp(static_cast<long long>(s.position) + s.stride);
+    return s.data && s.position >= 0 && s.position < s.end ? s.data + s.position : nullptr;
+  }
+
+  // Appends to dst (which has room for them) the first k elements that
+  // reset() and next(1) yield; false when fewer come.
+  bool copy(int k, MvVec<float>& dst) {
+    reset();
+    for (int i = 0; i < k; ++i) {
+      const float* p = next();
+      if (!p) return false;
+      dst.append(p, N);
+    }
+    return true;
+  }
+
+ private:
+  static int clamp(long long v) { return v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : static_cast<int>(v); }
+
+  // Whether the iterator is exactly the toolkit's stride iterator. Each
+  // module has its own type_info for it, compared by name; the one last
+  // found to match is remembered, so the usual test is one pointer compare.
+  static bool isStrideIter(const MvShapeDataIter<float, N>& it) {
+    static std::atomic<const std::type_info*> known{nullptr};
+    const std::type_info& type = typeid(it);
+    if (&type == known.load(std::memory_order_relaxed)) return true;
+    if (type != typeid(MvStrideIter<float, N>)) return false;
+    known.store(&type, std::memory_order_relaxed);
+    return true;
+  }
+
+  MvShapeDataIter<float, N>& _it;
+  MvStrideIter<float, N>* const _strided;
+};
+
 // Number of elements the iterator yields: reset, then next(1) up to size()
 // times or until it yields null.
-int countElements(MvShapeDataIter<float, 3>& it) {
+int countElements(ElementWalk<3>& it) {
   it.reset();
   const int n = it.size();
   int k = 0;
-  while (k < n && it.next(1)) ++k;
+  while (k < n && it.next()) ++k;
   return k;
 }
 
-// Copies k elements of N floats from the iterator to dst; false when it
-// yields fewer.
+// Appends k elements of N floats from the iterator to dst, which has room
+// for them; false when the iterator yields fewer.
 template <int N>
-bool copyElements(MvShapeDataIter<float, N>& it, int k, float* dst) {
-  it.reset();
-  for (int i = 0; i < k; ++i) {
-    const float* p = it.next(1);
-    if (!p) return false;
-    std::memcpy(dst + static_cast<std::size_t>(i) * N, p, sizeof(float) * N);
-  }
-  return true;
+bool copyElements(ElementWalk<N> it, int k, MvVec<float>& dst) {
+  return it.copy(k, dst);
 }
 
 }  // namespace
@@ -119,7 +187,8 @@ unsigned MvTriStripSet::addPrimitive(MvShapeDataIter<float, 3>& vertices,
                                      MvShapeDataIter<float, 2>& texCoords,
                                      MvShapeDataIter<float, 3>& colors, int) {
   const int firstVertex = vertexCount();
-  const int k = countElements(vertices);
+  ElementWalk<3> vertexWalk(vertices);
+  const int k = countElements(vertexWalk);
   if (k < 3) {
     reportStrip("addPrimitive", "vertex count >= 3");
     return 0;
@@ -140,19 +209,19 @@ unsigned MvTriStripSet::addPrimitive(MvShapeDataIter<float, 3>& vertices,
     MvErrorState::rethrowError();
     return 0;
   }
-  if (!copyElements<3>(vertices, k, vertexGrowth.dst())) {
+  if (!copyElements(vertexWalk, k, vertexGrowth.dest())) {
     reportStrip("addPrimitive", "vertices.next(1) != NULL for every vertex");
     return 0;
   }
-  if (withNormals && !copyElements<3>(normals, k, normalGrowth.dst())) {
+  if (withNormals && !copyElements(ElementWalk<3>(normals), k, normalGrowth.dest())) {
     reportStrip("addPrimitive", "normals.next(1) != NULL for every vertex");
     return 0;
   }
-  if (withTexCoords && !copyElements<2>(texCoords, k, texCoordGrowth.dst())) {
+  if (withTexCoords && !copyElements(ElementWalk<2>(texCoords), k, texCoordGrowth.dest())) {
     reportStrip("addPrimitive", "texCoords.next(1) != NULL for every vertex");
     return 0;
   }
-  if (withColors && !copyElements<3>(colors, k, colorGrowth.dst())) {
+  if (withColors && !copyElements(ElementWalk<3>(colors), k, colorGrowth.dest())) {
     reportStrip("addPrimitive", "colors.next(1) != NULL for every vertex");
     return 0;
   }
@@ -166,6 +235,16 @@ unsigned MvTriStripSet::addPrimitive(MvShapeDataIter<float, 3>& vertices,
   colorGrowth.commit();
   _triangles += k - 2;
   return 1;
+}
+
+unsigned MvTriStripSet::reserve(long long vertexCount, long long stripCount) {
+  const long long v = vertexCount < 0 ? 0 : vertexCount;
+  const bool ok = reserveElements(_vertices, 3 * v) &&
+                  (_normalBinding != MV_BIND_PER_VERTEX || reserveElements(_normals, 3 * v)) &&
+                  (_texCoordBinding != MV_BIND_PER_VERTEX || reserveElements(_texCoords, 2 * v)) &&
+                  (_colorBinding != MV_BIND_PER_VERTEX || reserveElements(_colors, 3 * v)) &&
+                  reserveElements(_stripStart, stripCount);
+  return ok ? 1 : 0;
 }
 
 unsigned MvTriStripSet::addStrip(const float* vertices, const float* normals, const float* texCoords,

@@ -121,6 +121,14 @@ unsigned MvKMBrep::_mergeTriStripSet(const MvAutoPtrVec<MvTriStripSet>& pSourceT
     MvErrorState::rethrowError();
     return 0;
   }
+  // Every source triangle becomes one three-vertex primitive: room for all
+  // of them is made at once, so the target never grows triangle by triangle.
+  long long triangles = 0;
+  for (int i = 0; i < pSourceTSSList.length(); ++i) triangles += pSourceTSSList[i]->triangleCount();
+  if (!pTargetTSS->reserve(3 * triangles, triangles)) {
+    MvErrorState::rethrowError();
+    return 0;
+  }
   for (int i = 0; i < pSourceTSSList.length(); ++i) {
     const MvAutoPtr<MvTriIter> pTriIter = pSourceTSSList[i]->getTriIter();
     if (!pTriIter) {
