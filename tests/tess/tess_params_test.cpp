@@ -4,73 +4,106 @@
 
 namespace {
 
-using Params = MvKMBrep::KmBrepTessParams;
+using namespace tess;
 
 constexpr double kPiOver8 = 0.39269908169872414;
 
-std::vector<unsigned> options(const Params& p) {
-  return {p.bConditioned, p.uOption1, p.uOption2, p.uOption3, p.uOption4,  p.uOption5, p.uOption6,
-          p.uOption7,     p.uOption8, p.uOption9, p.uOption10, p.uOption11, p.uOption12};
+// Every field of the record, in declaration order.
+std::vector<double> fields(const Params& p) {
+  return {double(p.bConditioned), double(p.uOption1), double(p.uOption2), double(p.uOption3), double(p.uOption4),
+          double(p.uOption5), double(p.uOption6), double(p.uOption7), double(p.uOption8), double(p.uOption9),
+          double(p.uOption10), double(p.uOption11), p.dTol1, p.dTol2, p.dTol3, p.dTol4, p.dTol5, p.dTol6, p.dTol7,
+          p.dTol8, p.dTol9, p.dTol10, double(p.uOption12)};
 }
 
-std::vector<double> tolerances(const Params& p) {
-  return {p.dTol1, p.dTol2, p.dTol3, p.dTol4, p.dTol5, p.dTol6, p.dTol7, p.dTol8, p.dTol9, p.dTol10};
+std::vector<float> corners(const MvBox3f& b) {
+  return {b.getMin()[0], b.getMin()[1], b.getMin()[2], b.getMax()[0], b.getMax()[1], b.getMax()[2]};
 }
 
-TEST(TessParams, RelativeRecordPerLevel) {
-  const struct {
-    int level;
-    double k;
-  } cases[] = {{-1, 1.0}, {0, 1.0}, {1, 1.5}, {2, 2.0}, {7, 2.0}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.level);
+TEST(TessParams, RecordsBeforeAndAfterConditioning) {
+  using LevelFactor = std::pair<int, double>;
+  for (const auto& [level, k] : {LevelFactor{-1, 1.0}, {0, 1.0}, {1, 1.5}, {2, 2.0}, {7, 2.0}}) {
+    SCOPED_TRACE(level);
     Params p;
     std::memset(&p, 0xAB, sizeof p);
-    EXPECT_EQ(MvKMBrep::initializeTessParam(p, c.level), 1u);
-    EXPECT_EQ(options(p), (std::vector<unsigned>{0, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1}));
-    EXPECT_EQ(tolerances(p), (std::vector<double>{0.001, kPiOver8, 0.001, kPiOver8, -0.01 * c.k, -0.01 * c.k, 0.0,
-                                                  6.0 * c.k, -0.01 * c.k, -c.k}));
-
-    // Sized to D = 10: scaled fractions, absolute values made positive.
-    EXPECT_EQ(MvKMBrep::conditionTessParam(p, 10.0f), 1u);
-    EXPECT_EQ(p.bConditioned, 1u);
-    EXPECT_EQ(tolerances(p), (std::vector<double>{0.001 * 10.0, kPiOver8, 0.001 * 10.0, kPiOver8, 0.01 * c.k,
-                                                  0.01 * c.k, 0.0, 6.0 * c.k * 10.0, 0.01 * c.k, c.k}));
-    // Sized once: a second diagonal changes nothing.
-    const Params sized = p;
-    EXPECT_EQ(MvKMBrep::conditionTessParam(p, 100.0f), 1u);
-    EXPECT_EQ(std::memcmp(&p, &sized, sizeof p), 0);
+    EXPECT_EQ(MvKMBrep::initializeTessParam(p, level), 1u);
+    EXPECT_EQ(fields(p), (std::vector<double>{0, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0.001, kPiOver8, 0.001, kPiOver8,
+                                              -0.01 * k, -0.01 * k, 0.0, 6.0 * k, -0.01 * k, -k, 1}));
+    for (float d : {10.0f, 100.0f}) {  // sized once, to D = 10
+      EXPECT_EQ(MvKMBrep::conditionTessParam(p, d), 1u);
+      EXPECT_EQ(fields(p), (std::vector<double>{1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0.001 * 10.0, kPiOver8,
+                                                0.001 * 10.0, kPiOver8, 0.01 * k, 0.01 * k, 0.0, 6.0 * k * 10.0,
+                                                0.01 * k, k, 1}));
+    }
   }
-}
-
-TEST(TessParams, AbsoluteRecordIsNeverResized) {
   Params p;
   EXPECT_EQ(MvKMBrep::initializeAbsTessParam(p), 1u);
-  EXPECT_EQ(options(p), (std::vector<unsigned>{1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 1}));
-  EXPECT_EQ(tolerances(p), (std::vector<double>{0.6, 0.6, 0.25, 0.25, 0.01, 0.01, 0.0, 6.0, 0.01, 1.0}));
-  const Params before = p;
-  for (float d : {0.5f, 10.0f, -3.0f, 0.0f}) EXPECT_EQ(MvKMBrep::conditionTessParam(p, d), 1u);
-  EXPECT_EQ(std::memcmp(&p, &before, sizeof p), 0);
+  for (float d : {0.5f, -3.0f, 0.0f}) {
+    EXPECT_EQ(fields(p), (std::vector<double>{1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0.6, 0.6, 0.25, 0.25, 0.01, 0.01,
+                                              0.0, 6.0, 0.01, 1.0, 1}));
+    EXPECT_EQ(MvKMBrep::conditionTessParam(p, d), 1u);
+  }
+  // Negative values become absolute sizes (unscaled even in scaled fields);
+  // -0 and NaN stay as they are.
+  MvKMBrep::initializeTessParam(p, 0);
+  p.dTol1 = -0.5;
+  p.dTol2 = -0.25;
+  p.dTol7 = -0.0;
+  p.dTol8 = std::nan("");
+  MvKMBrep::conditionTessParam(p, 4.0f);
+  EXPECT_TRUE(p.dTol1 == 0.5 && p.dTol2 == 0.25 && std::signbit(p.dTol7) && std::isnan(p.dTol8));
 }
 
-TEST(TessParams, ConditioningSignRules) {
-  Params p;
-  MvKMBrep::initializeTessParam(p, 0);
-  p.uOption7 = 77;
-  p.dTol1 = -0.5;  // scaled field, absolute size
-  p.dTol2 = -0.25;  // never scaled
-  p.dTol3 = 0.0;
-  p.dTol7 = -0.0;
-  p.dTol8 = 2.0;
-  p.dTol9 = std::nan("");
-  EXPECT_EQ(MvKMBrep::conditionTessParam(p, 4.0f), 1u);
-  EXPECT_EQ(p.dTol1, 0.5);
-  EXPECT_EQ(p.dTol2, 0.25);
-  EXPECT_EQ(p.dTol3, 0.0);
-  EXPECT_TRUE(std::signbit(p.dTol7));  // -0 stays as it is
-  EXPECT_EQ(p.dTol8, 8.0);
-  EXPECT_TRUE(std::isnan(p.dTol9));
-  EXPECT_EQ(p.uOption7, 77u);
+class BBox : public TessTest {};
+
+TEST_F(BBox, UnionOfThePartBoxes) {
+  state().boxes[4] = Box{xyz(0, 0, 0), xyz(1, 1, 1)};
+  state().boxes[5] = Box{xyz(5, -2, 3), xyz(-1, 4, 2)};       // corners given the wrong way round
+  state().boxes[6] = Box{xyz(9, 9, 9), xyz(9, 9, 9), false};  // repeats part 5's corners
+  state().boxes[7] = Box{xyz(3, 3, 3), xyz(4, 4, 4), false};  // first part: the origin
+  MvBox3f box;
+  EXPECT_EQ(element({4, 5, 6})->getBBox(box), 1u);
+  EXPECT_EQ(corners(box), (std::vector<float>{-1, -2, 0, 5, 4, 3}));
+  EXPECT_EQ(state().lockDepths, (std::vector<int>{1, 1, 1}));
+  EXPECT_EQ(element({7})->getBBox(box), 1u);
+  EXPECT_EQ(corners(box), (std::vector<float>(6, 0.0f)));
+  EXPECT_EQ(element({})->getBBox(box), 0u);  // nothing asked, nothing reported
+  EXPECT_EQ(state().boxCalls, (std::vector<int>{4, 5, 6, 7}));
+  EXPECT_TRUE(MvErrorState::reports().empty());
+
+  // The third of five parts fails: the box is left empty.
+  unitBoxes({1, 2, 4, 5});
+  MvAutoPtr<MvKMBrep> e = element({1, 2, 3, 4, 5});
+  EXPECT_EQ(e->getBBox(box), 0u);
+  EXPECT_EQ(state().boxCalls, (std::vector<int>{4, 5, 6, 7, 1, 2, 3}));
+  EXPECT_FALSE(box.isValid());
+  // No callback: reported before the lock is taken, box untouched.
+  MvKMBrep::setKmBBoxCallback(nullptr);
+  MvBox3f kept(xyz(0, 0, 0), xyz(2, 2, 2));
+  EXPECT_EQ(e->getBBox(kept), 0u);
+  EXPECT_EQ(corners(kept), (std::vector<float>{0, 0, 0, 2, 2, 2}));
+  EXPECT_EQ(fake::reports(), (Reports{report("getBBox", "_pfKmBBoxCB(kmBodyList[i], minPt, maxPt)"),
+                                      report("getBBox", "_pfKmBBoxCB != NULL")}));
+}
+
+TEST_F(BBox, SizingFailuresLeaveRecordAndListAlone) {
+  state().boxes[9] = Box{xyz(2, 2, 2), xyz(2, 2, 2)};  // a point: zero diagonal
+  const Reports noParts{report("getMvEdgeShape", "kmBodyList.length() > 0")},
+      noBox{report("getBBox", "_pfKmBBoxCB(kmBodyList[i], minPt, maxPt)"),
+            report("getMvEdgeShape", "getBBox(kmBrepBBox)")},
+      noDiagonal{report("getMvEdgeShape", "fBboxDiagLen > 0.0f")};
+  for (const auto& [e, reports] : std::vector<std::pair<MvAutoPtr<MvKMBrep>, Reports>>{
+           {element({}), noParts}, {element({8}), noBox}, {element({9}), noDiagonal}}) {
+    Params p;
+    MvKMBrep::initializeTessParam(p, 1);
+    const Params before = p;
+    auto sets = listOf<Sets>({MvAutoPtr<MvPolylineSet>(new MvPolylineSet())});
+    MvErrorState::clear();
+    EXPECT_EQ(e->getMvEdgeShape(p, sets), 0u);
+    EXPECT_EQ(fake::reports(), reports);
+    EXPECT_TRUE(std::memcmp(&p, &before, sizeof p) == 0 && sets.length() == 1);
+  }
+  EXPECT_TRUE(state().edgeCalls.empty());
 }
 
 }  // namespace
