@@ -1,13 +1,37 @@
-// A running kernel session on the fake frustrum, and sample bodies.
+// A running kernel session on an in-memory fake frustrum, and sample bodies.
 #ifndef TESTS_KERNEL_KERNEL_FIXTURE_H
 #define TESTS_KERNEL_KERNEL_FIXTURE_H
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+#include <tuple>
 #include <vector>
 
-#include "kernel/fake_frustrum.h"
 #include "ksample/kernel.h"
+
+namespace fake {
+
+// One segment call: kind (0 open, 1 output, 2 close), a1, a2, a3[0], a4, a5, a6, a7.
+using Segment = std::tuple<int, int, int, int, int, std::vector<double>, int, std::vector<int>>;
+
+struct State {
+  std::map<std::string, std::string> files;  // "key.x_t" / "key.x_b" -> data
+  std::string header;                        // of the last open for writing
+  std::vector<Segment> segments;
+  int failWrite = 0;              // status every write reports
+  int outputsBeforeFailure = -1;  // then one output reports 7
+  int openStreams = 0;
+  std::string current;  // the open stream's file
+  std::size_t readPos = 0;
+};
+
+State& state();
+// Clears the state and returns the frustrum table.
+ksample::Frustrum reset();
+
+}  // namespace fake
 
 class KernelTest : public ::testing::Test {
  protected:
@@ -18,15 +42,14 @@ class KernelTest : public ::testing::Test {
   // tilted cylinder with a top colour, and a plain sphere.
   static std::vector<int> sampleBodies() {
     using namespace ksample;
-    const Transform place = compose(translation(1.5, -2.0, 3.25), rotation(1, 1, 0, 0.7));
-    const int box = makeBox(1.0, 2.0, 3.0, place);
+    const int box =
+        makeBox(1.0, 2.0, 3.0, compose(translation(1.5, -2.0, 3.25), rotation(1, 1, 0, 0.7)));
     setFaceColour(box, 0, {1.0f, 0.0f, 0.0f, 1.0f});
     setFaceColour(box, 5, {0.1f, 0.2f, 0.3f, 0.5f});
     setBodyColour(box, {0.0f, 1.0f, 0.0f, 1.0f});
     const int cylinder = makeCylinder(0.5, 4.0, rotation(0, 1, 0, 1.1));
     setFaceColour(cylinder, 1, {0.25f, 0.5f, 0.75f, 1.0f});
-    const int sphere = makeSphere(2.0, translation(10.0, 0.0, -1.0));
-    return {box, cylinder, sphere};
+    return {box, cylinder, makeSphere(2.0, translation(10.0, 0.0, -1.0))};
   }
 };
 
