@@ -1,44 +1,42 @@
 // What the fuzz targets share: a check that stops the run with a message
-// (libFuzzer then keeps the input as a crash), and a scratch directory of the
-// process's own for the files the targets write, removed at exit.
+// (libFuzzer then keeps the input as a crash), a scratch directory of the
+// process's own for the files the targets write (removed at exit), the check
+// that the library holds nothing between operations, and the sample
+// application behind the element's callbacks.
 #ifndef MV_FUZZ_CHECK_H
 #define MV_FUZZ_CHECK_H
+
+#include "app/sample_app.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <system_error>
-#include <unistd.h>
 
-#define FUZZ_CHECK(condition)                                                            \
-  do {                                                                                   \
-    if (!(condition)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                      \
-    }                                                                                    \
-  } while (0)
+// An expression, so that a void function may `return FUZZ_CHECK(...);`.
+#define FUZZ_CHECK(condition) fuzzing::check(static_cast<bool>(condition), #condition, __FILE__, __LINE__)
 
 namespace fuzzing {
 
-class ScratchDir {
- public:
-  ScratchDir() : _path(std::filesystem::temp_directory_path() / ("mvfuzz_" + std::to_string(getpid()))) {
-    std::filesystem::create_directories(_path);
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(_path, ignored);
-  }
-  std::string path() const { return _path.string(); }
-
- private:
-  std::filesystem::path _path;
-};
+inline void check(bool ok, const char* condition, const char* file, int line) {
+  if (ok) return;
+  std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, condition);
+  std::abort();
+}
 
 inline std::string scratchDir() {
-  static const ScratchDir dir;
-  return dir.path();
+  static const struct Dir {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("mvfuzz_" + std::to_string(std::random_device{}()));
+    Dir() { std::filesystem::create_directories(path); }
+    ~Dir() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  } dir;
+  return dir.path.string();
 }
 
 inline void writeFile(const std::string& path, const unsigned char* data, size_t size) {
@@ -46,6 +44,24 @@ inline void writeFile(const std::string& path, const unsigned char* data, size_t
   FUZZ_CHECK(f != nullptr);
   FUZZ_CHECK(size == 0 || std::fwrite(data, 1, size, f) == size);
   FUZZ_CHECK(std::fclose(f) == 0);
+}
+
+// The kernel lock is free, no host stream is current, no frustrum stream is open.
+inline bool libraryIdle() {
+  return MvKMBrep::s_pKorvaniteMutex->heldDepth() == 0 && mvFrustrumHasHostStream() == 0 &&
+         mvFrustrumOpenStreamCount() == 0;
+}
+
+// Brings up the sample application once, with both element types registered.
+inline void startApp() {
+  static const struct App {
+    ksamplehost::SampleApp app;
+    App() {
+      FUZZ_CHECK(app.ok());
+      MvKMBrepOnFly::constructType();
+    }
+    ~App() { MvKMBrepOnFly::destructType(); }
+  } app;
 }
 
 }  // namespace fuzzing

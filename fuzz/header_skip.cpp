@@ -9,15 +9,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <fstream>
 #include <string>
 
 namespace {
 
 constexpr int kGuise = MV_GUISE_TRANSMIT;
 constexpr int kFormat = MV_FORMAT_TEXT;
-constexpr size_t kLinePiece = 287;
-const char kEndMark[] = "**END_OF_HEADER";
+constexpr int kKeep = 1;
 
 // The first line of every header, as the frustrum writes it.
 std::string bannerLine() {
@@ -28,42 +27,33 @@ std::string bannerLine() {
   int ifail = -1;
   openWriteFrustrumFile(&kGuise, &kFormat, key.c_str(), &keyLength, "", &headerLength, &id, &ifail);
   FUZZ_CHECK(ifail == MV_FR_OK);
-  const int keep = 1;
-  closeFrustrumFile(&kGuise, &id, &keep, &ifail);
+  closeFrustrumFile(&kGuise, &id, &kKeep, &ifail);
   FUZZ_CHECK(ifail == MV_FR_OK);
-  std::FILE* f = std::fopen((key + ".x_t").c_str(), "rb");
-  FUZZ_CHECK(f != nullptr);
-  char line[512] = {};
-  FUZZ_CHECK(std::fgets(line, sizeof line, f) != nullptr);
-  std::fclose(f);
-  return line;
+  std::string line;
+  FUZZ_CHECK(std::getline(std::ifstream(key + ".x_t", std::ios::binary), line));
+  return line + "\n";
 }
 
 // Whether the C string at the start of `piece` begins with `prefix`.
 bool startsWith(const std::string& piece, const std::string& prefix) {
   const std::string text(piece.c_str());
-  return text.compare(0, prefix.size(), prefix) == 0 && text.size() >= prefix.size();
+  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
 // What the skip leaves to be read; false when the file ends inside the header.
 bool afterHeader(const std::string& data, const std::string& banner, std::string& rest) {
-  size_t pos = 0;
-  for (bool first = true;; first = false) {
-    if (pos >= data.size()) return false;
-    const size_t newline = data.find('\n', pos);
-    const size_t lineEnd = newline == std::string::npos ? data.size() : newline + 1;
-    const size_t end = std::min(lineEnd, pos + kLinePiece);
-    const std::string piece = data.substr(pos, end - pos);
-    pos = end;
-    if (startsWith(piece, kEndMark)) {
-      rest = data.substr(pos);
-      return true;
-    }
-    if (first && !startsWith(piece, banner)) {
-      rest = data;
+  for (size_t pos = 0; pos < data.size();) {
+    const size_t lineEnd = std::min(data.find('\n', pos), data.size() - 1) + 1;
+    const std::string piece = data.substr(pos, std::min<size_t>(lineEnd - pos, 287));
+    const bool first = pos == 0;
+    pos += piece.size();
+    const bool endOfHeader = startsWith(piece, "**END_OF_HEADER");
+    if (endOfHeader || (first && !startsWith(piece, banner))) {
+      rest = endOfHeader ? data.substr(pos) : data;
       return true;
     }
   }
+  return false;
 }
 
 }  // namespace
@@ -71,41 +61,30 @@ bool afterHeader(const std::string& data, const std::string& banner, std::string
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string banner = bannerLine();
   static const std::string key = fuzzing::scratchDir() + "/input";
-  const std::string bytes(reinterpret_cast<const char*>(data), size);
   fuzzing::writeFile(key + ".x_t", data, size);
-
   const int keyLength = static_cast<int>(key.size());
   const int skip = 1;
   int id = -1;
   int ifail = -1;
   openReadFrustrumFile(&kGuise, &kFormat, key.c_str(), &keyLength, &skip, &id, &ifail);
   std::string expected;
-  if (!afterHeader(bytes, banner, expected)) {
-    FUZZ_CHECK(ifail == MV_FR_END_OF_DATA);
-    FUZZ_CHECK(id == -1);
-    FUZZ_CHECK(mvFrustrumOpenStreamCount() == 0);
+  if (!afterHeader(std::string(reinterpret_cast<const char*>(data), size), banner, expected)) {
+    FUZZ_CHECK(ifail == MV_FR_END_OF_DATA && id == -1 && mvFrustrumOpenStreamCount() == 0);
     return 0;
   }
-  FUZZ_CHECK(ifail == MV_FR_OK);
-  FUZZ_CHECK(id >= 1 && id <= 32);
+  FUZZ_CHECK(ifail == MV_FR_OK && id >= 1 && id <= 32);
   std::string got;
   char block[97];
+  const int max = sizeof block;
   for (;;) {
-    const int max = sizeof block;
     int delivered = -1;
     readFromFrustrumFile(&kGuise, &id, &max, block, &delivered, &ifail);
-    if (ifail == MV_FR_END_OF_DATA) {
-      FUZZ_CHECK(delivered == 0);
-      break;
-    }
-    FUZZ_CHECK(ifail == MV_FR_OK);
-    FUZZ_CHECK(delivered >= 1 && delivered <= max);
+    if (ifail == MV_FR_END_OF_DATA && delivered == 0) break;
+    FUZZ_CHECK(ifail == MV_FR_OK && delivered >= 1 && delivered <= max);
     got.append(block, static_cast<size_t>(delivered));
   }
   FUZZ_CHECK(got == expected);
-  const int keep = 1;
-  closeFrustrumFile(&kGuise, &id, &keep, &ifail);
-  FUZZ_CHECK(ifail == MV_FR_OK);
-  FUZZ_CHECK(mvFrustrumOpenStreamCount() == 0);
+  closeFrustrumFile(&kGuise, &id, &kKeep, &ifail);
+  FUZZ_CHECK(ifail == MV_FR_OK && mvFrustrumOpenStreamCount() == 0);
   return 0;
 }

@@ -5,6 +5,7 @@
 #include "fuzz_check.h"
 #include "ksample/kernel.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -12,14 +13,12 @@
 
 namespace {
 
-// A frustrum that serves one buffer to the kernel's reads, in pieces.
+// A frustrum that serves one buffer to the kernel's reads, in pieces of
+// varying size as a real frustrum may deliver them; it refuses writes.
 std::string gData;
 size_t gAt = 0;
 
 void ok(int* ifail) { *ifail = ksample::kFrOk; }
-void start(int* ifail) { ok(ifail); }
-void stop(int* ifail) { ok(ifail); }
-void abortFr(int* ifail) { ok(ifail); }
 void openWrite(const int*, const int*, const char*, const int*, const char*, const int*, int* id, int* ifail) {
   *id = -1;
   *ifail = ksample::kFrCannotOpen;
@@ -31,46 +30,26 @@ void openRead(const int*, const int*, const char*, const int*, const int*, int* 
 }
 void write(const int*, const int*, const int*, const char*, int* ifail) { *ifail = ksample::kFrWriteFailure; }
 void read(const int*, const int*, const int* max, char* buffer, int* delivered, int* ifail) {
-  // Pieces of varying size, as a real frustrum may deliver them.
-  const size_t piece = std::min<size_t>(static_cast<size_t>(*max), 1 + gAt % 977);
-  const size_t n = std::min(piece, gData.size() - gAt);
-  *delivered = static_cast<int>(n);
-  if (n == 0) {
-    *ifail = ksample::kFrEndOfData;
-    return;
-  }
-  gData.copy(buffer, n, gAt);
+  const size_t n = std::min({static_cast<size_t>(*max), 1 + gAt % 977, gData.size() - gAt});
+  *delivered = static_cast<int>(gData.copy(buffer, n, gAt));
   gAt += n;
-  ok(ifail);
+  *ifail = n == 0 ? ksample::kFrEndOfData : ksample::kFrOk;
 }
 void close(const int*, const int*, const int*, int* ifail) { ok(ifail); }
 void segment(const int*, const int*, const int*, const int*, const double*, const int*, const int*, int* ifail) {
   ok(ifail);
 }
 
-struct Session {
-  Session() {
-    const ksample::Frustrum f{start, stop, abortFr, openWrite, openRead, write, read, close, segment, segment, segment};
-    FUZZ_CHECK(ksample::startSession(f) == ksample::kOk);
-  }
-  ~Session() { ksample::stopSession(); }
-};
-
 void check(const std::string& bytes, ksample::Format format) {
-  std::vector<ksample::BodyRecord> parsed;
+  std::vector<ksample::BodyRecord> parsed, again;
   std::string error;
   const bool accepted = ksample::parseTransmit(bytes.data(), bytes.size(), format, parsed, error);
-  FUZZ_CHECK(accepted == error.empty());
-  if (accepted) {
-    for (const ksample::BodyRecord& b : parsed) FUZZ_CHECK(ksample::isValidRecord(b));
-    const std::string encoded = ksample::encodeTransmit(parsed, format);
-    std::vector<ksample::BodyRecord> again;
-    FUZZ_CHECK(ksample::parseTransmit(encoded.data(), encoded.size(), format, again, error));
-    FUZZ_CHECK(again.size() == parsed.size());
-    for (size_t i = 0; i < parsed.size(); ++i) FUZZ_CHECK(ksample::sameRecord(parsed[i], again[i]));
-  } else {
-    FUZZ_CHECK(parsed.empty());
-  }
+  FUZZ_CHECK(accepted == error.empty() && (accepted || parsed.empty()));
+  for (const ksample::BodyRecord& b : parsed) FUZZ_CHECK(ksample::isValidRecord(b));
+  const std::string encoded = ksample::encodeTransmit(parsed, format);
+  FUZZ_CHECK(!accepted || ksample::parseTransmit(encoded.data(), encoded.size(), format, again, error));
+  FUZZ_CHECK(!accepted || again.size() == parsed.size());
+  for (size_t i = 0; i < again.size(); ++i) FUZZ_CHECK(ksample::sameRecord(parsed[i], again[i]));
 
   gData = bytes;
   const int bodies = ksample::bodyCount();
@@ -78,19 +57,13 @@ void check(const std::string& bytes, ksample::Format format) {
   int* tags = nullptr;
   const int status = ksample::receive("", 0, format, count, tags);
   FUZZ_CHECK((status == ksample::kOk) == accepted);
-  if (!accepted) {
-    FUZZ_CHECK(status == ksample::kErrCorruptData && !ksample::lastError().empty());
-    FUZZ_CHECK(count == 0 && tags == nullptr);
-    FUZZ_CHECK(ksample::bodyCount() == bodies);
-    return;
-  }
-  FUZZ_CHECK(count == static_cast<int>(parsed.size()));
+  FUZZ_CHECK(accepted || (status == ksample::kErrCorruptData && !ksample::lastError().empty() && count == 0 && !tags));
+  FUZZ_CHECK(count == static_cast<int>(parsed.size()) || !accepted);
   for (int i = 0; i < count; ++i) {
     ksample::BodyRecord record;
-    FUZZ_CHECK(ksample::bodyRecord(tags[i], record));
-    FUZZ_CHECK(ksample::sameRecord(record, parsed[static_cast<size_t>(i)]));
+    FUZZ_CHECK(ksample::bodyRecord(tags[i], record) && ksample::sameRecord(record, parsed[static_cast<size_t>(i)]));
   }
-  FUZZ_CHECK(ksample::deleteBodies(count, tags) == ksample::kOk);
+  FUZZ_CHECK(!accepted || ksample::deleteBodies(count, tags) == ksample::kOk);
   ksample::freeTags(tags);
   FUZZ_CHECK(ksample::bodyCount() == bodies);
 }
@@ -98,7 +71,13 @@ void check(const std::string& bytes, ksample::Format format) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Session session;
+  static const struct Session {
+    Session() {
+      const ksample::Frustrum f{ok, ok, ok, openWrite, openRead, write, read, close, segment, segment, segment};
+      FUZZ_CHECK(ksample::startSession(f) == ksample::kOk);
+    }
+    ~Session() { ksample::stopSession(); }
+  } session;
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   check(bytes, ksample::Format::Binary);
   check(bytes, ksample::Format::Text);

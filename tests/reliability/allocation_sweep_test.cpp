@@ -5,390 +5,262 @@
 // and the element still works.
 #include "reliability/reliability_support.h"
 
-#include <cstdio>
 #include <functional>
 #include <string>
 
+namespace rel {
 namespace {
 
-using rel::disarmSeam;
-using rel::elementOf;
-using rel::libraryIdle;
-using rel::partsConsistent;
-using rel::partsOf;
-using rel::sameBodies;
-using rel::sweepAllocations;
-
-struct Outcome {
-  unsigned result = 0;
+// One run of an operation with allocation n failing.
+struct Trial {
+  Trial(long long at, bool throwingReports) : n(at), throwing(throwingReports) {}
+  long long n;
+  bool throwing;
   bool injected = false;
   bool threw = false;
-  std::string kernelError;
+  bool reported = false;
+  bool newGaveNull = false;  // set by operations whose own `new` gave null
+  unsigned result = 0;
+  std::string why;
+
+  // Runs op under the seam; a thrown MvError counts as a failure. An
+  // operation that got over the failure must have reported it (code 20); one
+  // that failed reported something (maybe a callback's own allocation
+  // failure), or the kernel met it as a frustrum status: no stream record
+  // (10) or no line buffer (99).
+  bool seam(const std::function<unsigned()>& op) {
+    MvErrorState::clear();
+    MvErrorState::setThrowOnError(throwing);
+    MvHeap::failAt(n);
+    try {
+      result = op();
+    } catch (const MvError&) {
+      threw = true;
+    }
+    injected = MvHeap::injectedFailures() > 0;
+    MvHeap::disarm();
+    MvErrorState::setThrowOnError(false);
+    const std::string kernel = ksample::lastError();
+    for (const MvErrorReport& r : MvErrorState::reports()) reported |= result == 0 || r.code == MvErrorState::kAllocation;
+    reported |= result == 0 && (kernel.find("status 10") != kernel.npos || kernel.find("status 99") != kernel.npos);
+    why = "result " + std::to_string(result) + ", " + firstReport() + ", kernel: " + kernel;
+    return result == 1;
+  }
 };
 
-// Runs op with allocation n failing; a thrown MvError counts as a failure.
-template <class Op>
-Outcome underSeam(long long n, bool throwing, Op op) {
-  Outcome o;
-  MvErrorState::clear();
-  MvErrorState::setThrowOnError(throwing);
-  MvHeap::failAt(n);
-  try {
-    o.result = op();
-  } catch (const MvError&) {
-    o.threw = true;
-  }
-  o.injected = disarmSeam();
-  MvErrorState::setThrowOnError(false);
-  o.kernelError = ksample::lastError();
-  return o;
-}
-
-// A failure the kernel met in the frustrum: no stream record (10) or no
-// line buffer (99) could be allocated.
-bool frustrumRefused(const std::string& kernelError) {
-  return kernelError.find("status 10") != std::string::npos || kernelError.find("status 99") != std::string::npos;
-}
-
-// Without an injected failure the operation succeeds. With one it fails
-// with a report (an allocation failure, code 20, or the report of a callback
-// whose own allocation failed), or the failure reached the kernel as a
-// frustrum status, or `new` gave null; an operation that still succeeds must
-// have reported the allocation failure it got over.
-void expectOutcome(const Outcome& o, long long n, bool newGaveNull = false) {
-  if (!o.injected) {
-    EXPECT_EQ(o.result, 1u) << rel::firstReport();
-    EXPECT_FALSE(o.threw);
-    return;
-  }
-  const bool reported = o.result == 1 ? rel::reportedCode(MvErrorState::kAllocation)
-                                      : !MvErrorState::reports().empty() || frustrumRefused(o.kernelError);
-  EXPECT_TRUE(reported || newGaveNull) << "allocation " << n << " failed unreported; result " << o.result << ", "
-                                       << rel::firstReport() << ", kernel: " << o.kernelError;
-}
-
-// The element round-trips through a memory stream into equal bodies.
-void expectWorks(const MvKMBrep& e) {
-  MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
-  ASSERT_EQ(e.serialize(*s), 1u) << rel::firstReport();
-  ASSERT_EQ(s->seek(0), 1u);
-  MvAutoPtr<MvKMBrep> back(new MvKMBrep());
-  ASSERT_EQ(back->deserialize(*s), 1u) << rel::firstReport();
-  EXPECT_TRUE(sameBodies(partsOf(e), partsOf(*back)));
-}
-
-MvKMBrep::KmBrepTessParams params() {
-  MvKMBrep::KmBrepTessParams p{};
-  MvKMBrep::initializeTessParam(p, 1);
-  return p;
-}
-
 // Each sweep is run with failures reported and with failures thrown.
-class AllocationSweep : public rel::AppTest, public ::testing::WithParamInterface<bool> {
+class AllocationSweep : public AppTest, public ::testing::WithParamInterface<bool> {
  protected:
-  bool throwing() const { return GetParam(); }
-
   void SetUp() override {
-    rel::AppTest::SetUp();
+    AppTest::SetUp();
     model = ksamplehost::buildDemoModel(3);
-    ASSERT_EQ(model.size(), 3u);
+    own = ksamplehost::buildDemoModel(1);
+    ASSERT_EQ(model.size() + own.size(), 4u);
     source = elementOf(model);
+    MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
+    ASSERT_EQ(source->serialize(*s), 1u);
+    record.assign(s->data(), static_cast<size_t>(s->size()));
     bodies = ksample::bodyCount();
     memoryWithSource = MvPlatform::instance()->memoryInUse();
   }
   void TearDown() override {
     source = nullptr;
-    rel::AppTest::TearDown();
+    ksample::deleteBodies(1, own.data());
+    AppTest::TearDown();
   }
 
-  // What every trial leaves: the library idle, the source element intact,
-  // no kernel body gained or lost, the memory account back.
-  void expectUndisturbed() {
-    EXPECT_TRUE(libraryIdle());
-    EXPECT_TRUE(partsConsistent(*source));
-    EXPECT_EQ(partsOf(*source), model);
-    EXPECT_EQ(ksample::bodyCount(), bodies);
-    EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memoryWithSource);
+  // Runs op with allocation 0 failing, then 1, 2, ... until a run finishes
+  // before its failing allocation; returns the number of sites swept.
+  long long sweep(const std::function<void(Trial&)>& op) {
+    for (long long n = 0; n < 20000 && !HasFatalFailure(); ++n) {
+      SCOPED_TRACE("allocation " + std::to_string(n));
+      Trial t(n, GetParam());
+      op(t);
+      EXPECT_TRUE(libraryIdle());
+      EXPECT_EQ(partsOf(*source), model);
+      EXPECT_EQ(ksample::bodyCount(), bodies);
+      EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memoryWithSource);
+      EXPECT_TRUE(t.injected ? t.reported || t.newGaveNull : t.result == 1) << t.why;
+      if (!t.injected) return n;
+    }
+    ADD_FAILURE() << "the sweep did not end";
+    return 0;
   }
 
-  // Restarts the frustrum (no stream is open between operations) so that
-  // every trial allocates the line buffer afresh.
-  static void freshFrustrum() {
-    int ifail = -1;
+  // Reads the record into an element whose own part is foreign to it (so
+  // that it survives the trials), with or without the split callback.
+  void deserialize(Trial& t, bool split) {
+    ksamplehost::Options options;
+    options.registerSplit = split;
+    ksamplehost::registerCallbacks(options);
+    MvAutoPtr<MvKMBrep> target(new MvKMBrep());
+    target->appendKmPart(tagVec(own), 1);
+    MvAutoPtr<MvMemoryStream> in(new MvMemoryStream(record.data(), static_cast<int>(record.size())));
+    const bool ok = t.seam([&] { return target->deserialize(*in); });
+    ksamplehost::registerCallbacks(ksamplehost::Options());
+    std::vector<int> parts = partsOf(*target);
+    ASSERT_FALSE(parts.empty());
+    EXPECT_EQ(parts[0], own[0]) << "the element's own part stays first";
+    parts.erase(parts.begin());
+    EXPECT_TRUE(ok ? sameBodies(model, parts) : parts.empty()) << "a failed read keeps the parts the element had";
+    expectWorks(*target);
+  }
+
+  // A host file with the source and an empty element, written and read back.
+  void hostFile(Trial& t) {
+    const std::string path = tempPath("sweep_host_file") + ".mv61";
+    std::vector<MvAutoPtr<MvBase>> back;
+    MvAutoPtr<MvKMBrep> empty(new MvKMBrep());
+    const bool ok = t.seam([&]() -> unsigned {
+      {
+        MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
+        if (!out || !out->writeObject(source) || !out->writeObject(empty) || !out->close()) return 0;
+      }
+      MvAutoPtr<MvFileStream> in(MvFileStream::open(path.c_str()));
+      for (MvAutoPtr<MvBase> obj; in && !in->atEnd(); back.push_back(obj))
+        if (!in->readObject(obj)) return 0;
+      return in ? 1 : 0;
+    });
+    std::remove(path.c_str());
+    for (const MvAutoPtr<MvBase>& obj : back) expectWorks(*static_cast<MvKMBrep*>(obj.get()));
+    if (!ok) return;
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_TRUE(sameBodies(model, partsOf(*static_cast<MvKMBrep*>(back[0].get()))));
+    EXPECT_EQ(static_cast<MvKMBrep*>(back[1].get())->isEmpty(), 1u);
+  }
+
+  // A kernel file received into a holder (two cleaned entities, one
+  // uncleaned), which is copied and unloaded.
+  void holder(Trial& t, const std::string& key) {
+    int ifail = -1;  // a fresh frustrum, so that every trial allocates the line buffer
     stopFileFrustrum(&ifail);
     startFileFrustrum(&ifail);
+    MvAutoPtr<MvKMBrepOnFly> holder(new MvKMBrepOnFly());
+    MvAutoPtr<MvKMBrepOnFly> copy;
+    int count = 0;
+    int* tags = nullptr;
+    const auto giveBack = [&](int from) {  // entities not appended stay the caller's
+      ksample::deleteBodies(count - from, tags + from);
+      return 0u;
+    };
+    const bool ok = t.seam([&]() -> unsigned {
+      if (ksample::receive(key.c_str(), static_cast<int>(key.size()), ksample::Format::Text, count, tags) != 0)
+        return 0;
+      // A failed append is reported and still answered with 1.
+      MvErrorState::clear();
+      holder->appendKmEntity(tagVec(std::vector<int>(tags, tags + 2)), 1);
+      if (!MvErrorState::reports().empty()) return giveBack(0);
+      holder->appendKmEntity(tagVec(std::vector<int>(tags + 2, tags + count)), 0);
+      if (!MvErrorState::reports().empty()) return giveBack(2);
+      copy = new MvKMBrepOnFly(*holder);
+      return copy ? copy->unloadKmEntity() : 0;
+    });
+    const int cleaned = holder->kmEntity().length();
+    if (t.threw && cleaned == 0) giveBack(0);
+    if (t.threw && cleaned == 2 && holder->kmUnCleanedEntity().length() == 0) giveBack(2);
+    ksample::freeTags(tags);
+    t.newGaveNull = !copy;
+    if (!ok) return;
+    const MvVec<int> cleanedTags = holder->kmEntity();
+    std::vector<int> held(cleanedTags.begin(), cleanedTags.end());
+    held.push_back(holder->kmUnCleanedEntity()[0]);
+    EXPECT_TRUE(sameBodies(model, held));
+    EXPECT_EQ(copy->kmEntity().length() + copy->kmUnCleanedEntity().length(), 0);
+  }
+
+  // A copy of the source made by makeCopy; the copies made equal the
+  // source's first parts (copyAppendKmPart keeps those made before a failure).
+  std::function<void(Trial&)> copies(const std::function<unsigned(MvAutoPtr<MvKMBrep>&)>& makeCopy) {
+    return [this, makeCopy](Trial& t) {
+      MvAutoPtr<MvKMBrep> out(new MvKMBrep());
+      t.seam([&] { return makeCopy(out); });
+      t.newGaveNull = !out;
+      if (!out) return;
+      const std::vector<int> parts = partsOf(*out);
+      EXPECT_TRUE(parts.size() <= 3 && sameBodies(std::vector<int>(model.begin(), model.begin() + parts.size()), parts));
+      expectWorks(*out);
+    };
   }
 
   std::vector<int> model;
+  std::vector<int> own;
+  std::string record;
   MvAutoPtr<MvKMBrep> source;
   int bodies = 0;
   long long memoryWithSource = 0;
 };
 
-TEST_P(AllocationSweep, ElementThroughAHostStream) {
-  const long long writeSites = sweepAllocations([&](long long n) {
-    MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
-    const Outcome o = underSeam(n, throwing(), [&] { return source->serialize(*s); });
-    expectOutcome(o, n);
-    if (o.result == 1 && !o.threw) {
-      s->seek(0);
-      MvAutoPtr<MvKMBrep> back(new MvKMBrep());
-      EXPECT_EQ(back->deserialize(*s), 1u);
-      EXPECT_TRUE(sameBodies(model, partsOf(*back)));
-    }
-    s = nullptr;
-    expectUndisturbed();
-    return o.injected;
-  });
-
-  MvAutoPtr<MvMemoryStream> record(new MvMemoryStream());
-  ASSERT_EQ(source->serialize(*record), 1u);
-  const std::vector<int> own = ksamplehost::buildDemoModel(1);
-  ++bodies;
-  const long long readSites = sweepAllocations([&](long long n) {
-    Outcome o;
-    {
-      // The element's own part is foreign to it, so that it survives the trials.
-      MvAutoPtr<MvKMBrep> target(new MvKMBrep());
-      target->appendKmPart(rel::tagVec(own), 1);
-      record->seek(0);
-      o = underSeam(n, throwing(), [&] { return target->deserialize(*record); });
-      expectOutcome(o, n);
-      EXPECT_TRUE(partsConsistent(*target));
-      const std::vector<int> parts = partsOf(*target);
-      EXPECT_TRUE(!parts.empty() && parts[0] == own[0]) << "the element's own part stays first";
-      if (o.result == 1 && !o.threw) {
-        EXPECT_TRUE(sameBodies(model, std::vector<int>(parts.begin() + 1, parts.end())));
-      } else {
-        EXPECT_EQ(parts.size(), 1u) << "a failed read keeps exactly the parts the element had";
-      }
-      expectWorks(*target);
-    }
-    expectUndisturbed();
-    return o.injected;
-  });
-  ksample::deleteBodies(1, own.data());
-  --bodies;
-
-  // Received parts that go through the split callback.
-  ksamplehost::Options split;
-  split.registerSplit = true;
-  ksamplehost::registerCallbacks(split);
-  const long long splitSites = sweepAllocations([&](long long n) {
-    Outcome o;
-    {
-      MvAutoPtr<MvKMBrep> target(new MvKMBrep());
-      record->seek(0);
-      o = underSeam(n, throwing(), [&] { return target->deserialize(*record); });
-      expectOutcome(o, n);
-      EXPECT_TRUE(partsConsistent(*target));
-      EXPECT_EQ(target->kmPart().length(), o.result == 1 && !o.threw ? 3 : 0);
-    }
-    expectUndisturbed();
-    return o.injected;
-  });
-  ksamplehost::registerCallbacks(options());
-  rel::noteFigure("allocation sites, element deserialize through the split callback", splitSites);
-  rel::noteFigure("allocation sites, element serialize", writeSites);
-  rel::noteFigure("allocation sites, element deserialize", readSites);
-  EXPECT_GT(writeSites, 0);
-  EXPECT_GT(readSites, 0);
+long long triangles(const MvAutoPtrVec<MvTriStripSet>& sets) {
+  long long n = 0;
+  for (int i = 0; i < sets.length(); ++i) n += sets[i]->triangleCount();
+  return n;
 }
 
-TEST_P(AllocationSweep, ElementsThroughAHostFile) {
-  const std::string path = rel::tempPath("sweep_host_file") + ".mv61";
-  const long long sites = sweepAllocations([&](long long n) {
-    Outcome o;
-    {
-      std::vector<MvAutoPtr<MvBase>> back;
-      MvAutoPtr<MvKMBrep> empty(new MvKMBrep());
-      o = underSeam(n, throwing(), [&]() -> unsigned {
-        {
-          MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
-          if (!out || !out->writeObject(source) || !out->writeObject(empty) || !out->close()) return 0;
-        }
-        MvAutoPtr<MvFileStream> in(MvFileStream::open(path.c_str()));
-        if (!in) return 0;
-        while (!in->atEnd()) {
-          MvAutoPtr<MvBase> obj;
-          if (!in->readObject(obj)) return 0;
-          back.push_back(obj);
-        }
-        return 1;
-      });
-      expectOutcome(o, n);
-      for (const MvAutoPtr<MvBase>& obj : back) {
-        EXPECT_TRUE(obj && partsConsistent(*static_cast<MvKMBrep*>(obj.get())));
-      }
-      if (o.result == 1 && !o.threw) {
-        EXPECT_EQ(back.size(), 2u);
-        EXPECT_TRUE(sameBodies(model, partsOf(*static_cast<MvKMBrep*>(back.at(0).get()))));
-        EXPECT_EQ(static_cast<MvKMBrep*>(back.at(1).get())->isEmpty(), 1u);
-      }
-      for (const MvAutoPtr<MvBase>& obj : back) expectWorks(*static_cast<MvKMBrep*>(obj.get()));
-    }
-    expectUndisturbed();
-    return o.injected;
-  });
-  std::remove(path.c_str());
-  rel::noteFigure("allocation sites, host file write and read", sites);
-  EXPECT_GT(sites, 0);
-}
-
-// A kernel file is received into an on-demand holder, which is copied and
-// unloaded.
-TEST_P(AllocationSweep, HolderLoadsFromAKernelFile) {
-  const std::string key = rel::tempPath("sweep_holder");
-  ASSERT_EQ(ksample::transmit(3, model.data(), key.c_str(), static_cast<int>(key.size()), ksample::Format::Text), 0)
-      << ksample::lastError();
-  const long long sites = sweepAllocations([&](long long n) {
-    freshFrustrum();
-    Outcome o;
-    {
-      MvAutoPtr<MvKMBrepOnFly> holder(new MvKMBrepOnFly());
-      MvAutoPtr<MvKMBrepOnFly> copy;
-      int count = 0;
-      int* tags = nullptr;
-      o = underSeam(n, throwing(), [&]() -> unsigned {
-        if (ksample::receive(key.c_str(), static_cast<int>(key.size()), ksample::Format::Text, count, tags) != 0)
-          return 0;
-        // Two cleaned entities and one uncleaned. The holder reports a
-        // failed append and still answers 1: the entities are then still
-        // the caller's.
-        MvErrorState::clear();
-        holder->appendKmEntity(rel::tagVec(std::vector<int>(tags, tags + 2)), 1);
-        if (!MvErrorState::reports().empty()) {
-          ksample::deleteBodies(count, tags);
-          return 0;
-        }
-        holder->appendKmEntity(rel::tagVec(std::vector<int>(tags + 2, tags + count)), 0);
-        if (!MvErrorState::reports().empty()) {
-          ksample::deleteBodies(count - 2, tags + 2);
-          return 0;
-        }
-        copy = new MvKMBrepOnFly(*holder);
-        if (!copy) return 0;
-        return copy->unloadKmEntity();
-      });
-      if (o.threw && holder->kmEntity().length() == 0) ksample::deleteBodies(count, tags);
-      if (o.threw && holder->kmEntity().length() == 2 && holder->kmUnCleanedEntity().length() == 0)
-        ksample::deleteBodies(count - 2, tags + 2);
-      ksample::freeTags(tags);
-      expectOutcome(o, n, !copy);
-      if (o.result == 1 && !o.threw) {
-        const MvVec<int> cleaned = holder->kmEntity();
-        const MvVec<int> uncleaned = holder->kmUnCleanedEntity();
-        std::vector<int> held(cleaned.begin(), cleaned.end());
-        held.insert(held.end(), uncleaned.begin(), uncleaned.end());
-        EXPECT_TRUE(sameBodies(model, held));
-        EXPECT_EQ(copy->kmEntity().length() + copy->kmUnCleanedEntity().length(), 0);
-      }
-    }
-    expectUndisturbed();
-    return o.injected;
-  });
-  std::remove((key + ".x_t").c_str());
-  rel::noteFigure("allocation sites, holder load from a kernel file", sites);
-  EXPECT_GT(sites, 0);
-}
-
-TEST_P(AllocationSweep, Copies) {
-  long long sites = 0;
-  // Each way of copying; the new element either holds copies of all parts
-  // or none, and a failed copy gives back what it made.
-  const std::vector<std::function<unsigned(MvAutoPtr<MvKMBrep>&)>> copies = {
-      [&](MvAutoPtr<MvKMBrep>& out) -> unsigned {
-        out = new MvKMBrep(*source);
-        return out && out->kmPart().length() == 3;
-      },
-      [&](MvAutoPtr<MvKMBrep>& out) -> unsigned {
-        *out = *source;
-        return out->kmPart().length() == 3;
-      },
-      [&](MvAutoPtr<MvKMBrep>& out) -> unsigned { return out->copyAppendKmPart(source->kmPart()); },
-      [&](MvAutoPtr<MvKMBrep>& out) -> unsigned {
-        MvBase* clone = nullptr;
-        static_cast<const MvBase&>(*source)._clone(clone);
-        out = static_cast<MvKMBrep*>(clone);
-        return out && out->kmPart().length() == 3;
-      },
-  };
-  for (const auto& makeCopy : copies) {
-    sites += sweepAllocations([&](long long n) {
-      Outcome o;
-      {
-        MvAutoPtr<MvKMBrep> out(new MvKMBrep());
-        o = underSeam(n, throwing(), [&] { return makeCopy(out); });
-        if (out) {
-          EXPECT_TRUE(partsConsistent(*out));
-          const std::vector<int> parts = partsOf(*out);
-          // copyAppendKmPart keeps the copies made before a failure; the
-          // others keep all or nothing.
-          EXPECT_TRUE(parts.size() <= model.size() &&
-                      sameBodies(std::vector<int>(model.begin(), model.begin() + parts.size()), parts))
-              << parts.size() << " parts copied";
-          expectWorks(*out);
-        }
-        if (o.injected && o.result == 0) {
-          // A copy that came out empty or was not made at all failed quietly
-          // only when nothing was allocated for it to report.
-          EXPECT_TRUE(rel::reportedCode(MvErrorState::kAllocation) || !out || out->isEmpty());
-        } else {
-          expectOutcome(o, n);
-        }
-      }
-      expectUndisturbed();
-      return o.injected;
-    });
-  }
-  rel::noteFigure("allocation sites, element copies", sites);
-  EXPECT_GT(sites, 0);
-}
-
-TEST_P(AllocationSweep, FaceAndEdgeShapesAndColourMerge) {
+TEST_P(AllocationSweep, EveryAllocationOfEachOperation) {
+  const std::string key = tempPath("sweep_holder");
+  ASSERT_EQ(ksample::transmit(3, model.data(), key.c_str(), static_cast<int>(key.size()), ksample::Format::Text), 0);
+  MvKMBrep::KmBrepTessParams p = params(1);
   long long referenceTriangles = 0;
   {
-    MvKMBrep::KmBrepTessParams p = params();
-    MvAutoPtrVec<MvTriStripSet> merged;
-    ASSERT_EQ(source->getMvColorShapeList(p, merged), 1u);
-    for (int i = 0; i < merged.length(); ++i) referenceTriangles += merged[i]->triangleCount();
+    MvAutoPtrVec<MvTriStripSet> reference;
+    ASSERT_EQ(source->getMvColorShapeList(p, reference), 1u);
+    referenceTriangles = triangles(reference);
   }
-  ASSERT_GT(referenceTriangles, 0);
-  const std::vector<std::function<unsigned()>> operations = {
-      [&]() -> unsigned {
-        MvKMBrep::KmBrepTessParams p = params();
-        MvAutoPtrVec<MvTriStripSet> merged;
-        if (!source->getMvColorShapeList(p, merged)) return 0;
-        long long triangles = 0;
-        for (int i = 0; i < merged.length(); ++i) triangles += merged[i]->triangleCount();
-        EXPECT_EQ(triangles, referenceTriangles);
-        return 1;
-      },
-      [&]() -> unsigned {
-        MvKMBrep::KmBrepTessParams p = params();
-        MvAutoPtrVec<MvTriStripSet> faces;
-        MvAVec<MvIVec<int>> maps;
-        if (!source->getMvFaceShapeList(p, faces, maps, 1)) return 0;
-        EXPECT_EQ(maps.length(), 3);
-        return 1;
-      },
-      [&]() -> unsigned {
-        MvKMBrep::KmBrepTessParams p = params();
-        MvAutoPtrVec<MvPolylineSet> edges;
-        return source->getMvEdgeShape(p, edges);
-      },
+  const MvKMBrep& src = *source;
+  const std::vector<std::pair<const char*, std::function<void(Trial&)>>> operations = {
+      {"element serialize",
+       [&](Trial& t) {
+         MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
+         if (t.seam([&] { return src.serialize(*s); })) expectReadsBack(*s, model);
+       }},
+      {"element deserialize", [&](Trial& t) { deserialize(t, false); }},
+      {"element deserialize through the split callback", [&](Trial& t) { deserialize(t, true); }},
+      {"host file write and read", [&](Trial& t) { hostFile(t); }},
+      {"holder load from a kernel file", [&](Trial& t) { holder(t, key); }},
+      {"copy constructor", copies([&](MvAutoPtr<MvKMBrep>& out) -> unsigned {
+         out = new MvKMBrep(src);
+         return out && out->kmPart().length() == 3;
+       })},
+      {"assignment", copies([&](MvAutoPtr<MvKMBrep>& out) -> unsigned {
+         *out = src;
+         return out->kmPart().length() == 3;
+       })},
+      {"copyAppendKmPart", copies([&](MvAutoPtr<MvKMBrep>& out) { return out->copyAppendKmPart(src.kmPart()); })},
+      {"_clone", copies([&](MvAutoPtr<MvKMBrep>& out) -> unsigned {
+         MvBase* clone = nullptr;
+         static_cast<const MvBase&>(src)._clone(clone);
+         out = static_cast<MvKMBrep*>(clone);
+         return out && out->kmPart().length() == 3;
+       })},
+      {"colour merge",
+       [&](Trial& t) {
+         MvAutoPtrVec<MvTriStripSet> merged;
+         if (t.seam([&] { return src.getMvColorShapeList(p = params(1), merged); })) {
+           EXPECT_EQ(triangles(merged), referenceTriangles);
+         }
+       }},
+      {"face shapes",
+       [&](Trial& t) {
+         MvAutoPtrVec<MvTriStripSet> faces;
+         MvAVec<MvIVec<int>> maps;
+         EXPECT_TRUE(!t.seam([&] { return src.getMvFaceShapeList(p = params(1), faces, maps, 1); }) || maps.length() == 3);
+       }},
+      {"edge shapes",
+       [&](Trial& t) {
+         MvAutoPtrVec<MvPolylineSet> edges;
+         t.seam([&] { return src.getMvEdgeShape(p = params(1), edges); });
+       }},
   };
-  const char* const names[] = {"colour merge", "face shapes", "edge shapes"};
-  for (size_t i = 0; i < operations.size(); ++i) {
-    const long long sites = sweepAllocations([&](long long n) {
-      const Outcome o = underSeam(n, throwing(), operations[i]);
-      expectOutcome(o, n);
-      expectUndisturbed();
-      return o.injected;
-    });
-    rel::noteFigure(std::string("allocation sites, ") + names[i], sites);
+  long long all = 0;
+  for (const auto& op : operations) {
+    SCOPED_TRACE(op.first);
+    const long long sites = sweep(op.second);
     EXPECT_GT(sites, 0);
+    noteFigure(std::string("allocation sites, ") + op.first, sites);
+    all += sites;
   }
+  std::remove((key + ".x_t").c_str());
+  noteFigure("allocation sites, all operations", all);
   expectWorks(*source);
 }
 
@@ -398,3 +270,4 @@ INSTANTIATE_TEST_SUITE_P(Modes, AllocationSweep, ::testing::Values(false, true),
                          });
 
 }  // namespace
+}  // namespace rel

@@ -1,451 +1,387 @@
 // Every report path of the element, the frustrum's host-stream transfers,
-// the tessellation and the holder, one row each, with reports thrown
-// (setThrowOnError) and with callbacks that throw. After each row the lock is
-// free, no host stream is current, no frustrum stream is open, the element's
-// parts are untouched, no kernel body is lost or left behind, and reference
-// counts and the memory account are where they were.
+// the tessellation and the holder, and bad files (truncated, corrupt and
+// foreign kernel and host files, damaged element records), one row each,
+// with reports recorded and with reports thrown, and with callbacks that
+// throw. After each row the lock is free, no host stream is current, no
+// frustrum stream is open, the element's parts are untouched, no kernel body
+// is lost or left behind, and reference counts and the memory account are
+// where they were.
 #include "reliability/reliability_support.h"
 
+#include <fstream>
 #include <functional>
-#include <stdexcept>
+#include <iterator>
 #include <string>
 
+namespace rel {
 namespace {
 
-using rel::elementOf;
-using rel::partsOf;
+struct CallbackError {};
+using K = MvKMBrep;
+namespace cb = ksamplehost::callbacks;
 
-struct CallbackError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
-// A memory stream whose transfers and position queries fail, with a report,
-// after the given number of successful calls (-1: never).
-class FaultyStream : public MvMemoryStream {
- public:
-  FaultyStream() = default;
-  FaultyStream(const char* data, int size) : MvMemoryStream(data, size) {}
-  int writesLeft = -1;
-  int readsLeft = -1;
-  int positionsLeft = -1;
-
-  unsigned writeBytes(const char* bytes, int count) override {
-    return pass(writesLeft, "writeBytes") ? MvMemoryStream::writeBytes(bytes, count) : 0;
-  }
-  unsigned readBytes(char* bytes, int count, int& nRead) override {
+// A memory stream whose writes, reads and position queries fail, with a
+// report, after the given number of successful calls (-1: never).
+struct FaultyStream : MvMemoryStream {
+  int left[3];
+  FaultyStream(const std::string& data, int writes, int reads, int positions)
+      : MvMemoryStream(data.data(), static_cast<int>(data.size())), left{writes, reads, positions} {}
+  unsigned writeBytes(const char* b, int count) override { return pass(0) && MvMemoryStream::writeBytes(b, count); }
+  unsigned readBytes(char* b, int count, int& nRead) override {
     nRead = 0;
-    return pass(readsLeft, "readBytes") ? MvMemoryStream::readBytes(bytes, count, nRead) : 0;
+    return pass(1) && MvMemoryStream::readBytes(b, count, nRead);
   }
-  unsigned getPosition(int& pos) override {
-    return pass(positionsLeft, "getPosition") ? MvMemoryStream::getPosition(pos) : 0;
-  }
-
- private:
-  static bool pass(int& left, const char* operation) {
-    if (left < 0 || left-- > 0) return true;
-    MvErrorState::throwStdError("MvObjectStream", operation, "device failure", MvErrorState::kCondition);
+  unsigned getPosition(int& pos) override { return pass(2) && MvMemoryStream::getPosition(pos); }
+  bool pass(int which) {
+    if (left[which] < 0 || left[which]-- > 0) return true;
+    MvErrorState::throwStdError("MvObjectStream", "transfer", "device failure", MvErrorState::kCondition);
     return false;
   }
 };
 
-// Callbacks that throw. Those handed something to own give it back first.
-unsigned throwingWrite(int, const int*, unsigned) { throw CallbackError("write"); }
-unsigned throwingRead(int&, int*&) { throw CallbackError("read"); }
-unsigned throwingVersion(int&, int&) { throw CallbackError("version"); }
+// Callbacks that throw; those handed something to own give it back first.
+template <class R, class... Args>
+R throws(Args...) {
+  throw CallbackError();
+}
 unsigned negativeVersion(int& major, int& minor) {
   major = -1;
   minor = 0;
   return 1;
 }
-unsigned throwingSplit(int count, int* tags, MvVec<int>&) {
+unsigned splitThenThrow(int count, int* tags, MvVec<int>&) {
   ksample::deleteBodies(count, tags);
   ksample::freeTags(tags);
-  throw CallbackError("split");
-}
-unsigned throwingMemoryRel(void* p) {
-  ksample::freeTags(static_cast<int*>(p));
-  throw CallbackError("memory release");
-}
-unsigned throwingRelease(int count, const int* tags) {
-  ksamplehost::callbacks::release(count, tags);
-  throw CallbackError("release");
+  throw CallbackError();
 }
 int copyCalls = 0;
-unsigned copyThenThrow(int tag, int& copy) {
-  if (copyCalls++ == 1) throw CallbackError("copy");
-  return ksamplehost::callbacks::copy(tag, copy);
+unsigned copyThenThrow(int tag, int& copy) { return copyCalls++ == 1 ? throw CallbackError() : cb::copy(tag, copy); }
+// The sample application's callback, then an exception.
+template <auto callback, class R, class... Args>
+R thenThrow(Args... args) {
+  callback(args...);
+  throw CallbackError();
 }
-unsigned tessThenThrow(int body, const MvKMBrep::KmBrepTessParams& p, MvAutoPtrVec<MvTriStripSet>& shapes,
-                       MvIVec<int>& map, MvAVec<MvVec4<float>>& colours) {
-  ksamplehost::callbacks::tessellate(body, p, shapes, map, colours);
-  throw CallbackError("tessellate");
-}
-unsigned edgesThenThrow(int body, MvKMBrep::KmBrepTessParams& p, MvAutoPtrVec<MvPolylineSet>& sets) {
-  ksamplehost::callbacks::tessellateEdges(body, p, sets);
-  throw CallbackError("edges");
-}
-unsigned throwingBox(int, MvVec3<float>&, MvVec3<float>&) { throw CallbackError("box"); }
-unsigned throwingColour(int) { throw CallbackError("colour"); }
-int throwingGraphics(int, int, const int*, int, const double*, int, const int*) { throw CallbackError("graphics"); }
 
-enum class Ends { kMvError, kCallbackError, kZero };
-
-struct Scene {
-  MvAutoPtr<MvKMBrep> e;       // three parts, must stay untouched
-  MvAutoPtr<MvKMBrep> none;    // no parts
-  std::string record;          // e's record as serialize writes it
-  MvAutoPtr<MvMemoryStream> stream;  // a stream reused by some rows
+// Puts the sample application's callbacks back when it goes.
+struct RegisterCallbacks {
+  ~RegisterCallbacks() { ksamplehost::registerCallbacks(ksamplehost::Options()); }
 };
 
-// A stream holding `record` with the integer at `index` replaced.
-MvAutoPtr<MvMemoryStream> patched(const std::string& record, int index, int value) {
-  std::string bytes = record;
-  for (int b = 0; b < 4; ++b) bytes[4 * index + b] = static_cast<char>((static_cast<unsigned>(value) >> (8 * b)) & 0xFF);
-  return new MvMemoryStream(bytes.data(), static_cast<int>(bytes.size()));
-}
+// What the rows work on, and the operations they share.
+struct Scene {
+  MvAutoPtr<K> e = elementOf(ksamplehost::buildDemoModel(3));  // must stay untouched
+  MvAutoPtr<MvMemoryStream> stream = new MvMemoryStream();     // reused by some rows
+  std::string record;                                          // e's record as serialize writes it
+  K::KmBrepTessParams p = params();
+  const std::string key = tempPath("bad_kernel");            // a kernel file, key + ".x_t"
+  const std::string path = tempPath("bad_host") + ".mv61";  // a host file
+  std::string kernelFile, hostFile;                          // good files, as written
+  std::string kernelError;                                   // the kernel's reason for a refusal
 
-MvKMBrep::KmBrepTessParams params() {
-  MvKMBrep::KmBrepTessParams p{};
-  MvKMBrep::initializeTessParam(p, 0);
-  return p;
-}
+  // Writes the good files: e's parts transmitted, e in a host file.
+  void writeFiles() {
+    const std::vector<int> parts = partsOf(*e);
+    ksample::transmit(3, parts.data(), key.c_str(), static_cast<int>(key.size()), ksample::Format::Text);
+    MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
+    ASSERT_TRUE(out && out->writeObject(e) && out->close());
+    kernelFile = readAll(key + ".x_t");
+    hostFile = readAll(path);
+  }
+  static std::string readAll(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  // Receives the bytes as a kernel file (none at all when `missing`).
+  unsigned receive(const std::string& bytes, bool missing = false) {
+    std::remove((key + ".x_t").c_str());
+    if (!missing) std::ofstream(key + ".x_t", std::ios::binary) << bytes;
+    int count = 0;
+    int* tags = nullptr;
+    const int status = ksample::receive(key.c_str(), static_cast<int>(key.size()), ksample::Format::Text, count, tags);
+    kernelError = ksample::lastError();
+    EXPECT_TRUE(count == 0 && tags == nullptr);
+    return status == ksample::kOk;
+  }
+  // Opens the bytes as a host file and reads an object, which is not made;
+  // the stream then stands at its end.
+  unsigned readHost(const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    MvAutoPtr<MvFileStream> in(MvFileStream::open(path.c_str()));
+    MvAutoPtr<MvBase> obj;
+    const unsigned ok = in && in->readObject(obj);
+    kernelError = ksample::lastError();
+    EXPECT_TRUE(!obj && (!in || in->atEnd()));
+    return ok;
+  }
+  unsigned readBytes(const std::string& bytes) {
+    MvAutoPtr<MvMemoryStream> in(new MvMemoryStream(bytes.data(), static_cast<int>(bytes.size())));
+    const unsigned ok = e->deserialize(*in);
+    kernelError = ksample::lastError();
+    return ok;
+  }
+
+  unsigned write(MvObjectStream* to = nullptr) {
+    MvAutoPtr<MvObjectStream> out(to ? to : stream.get());
+    return e->serialize(*out);
+  }
+  // Reads the record, with the integer at `index` replaced, into e.
+  unsigned read(int index = 0, int value = 1) {
+    std::string bytes = record;
+    for (int b = 0; b < 4; ++b) bytes[4 * index + b] = static_cast<char>(static_cast<unsigned>(value) >> (8 * b));
+    return readBytes(bytes);
+  }
+  // Reads from the stream (the record when null) into a new element with one part.
+  unsigned readNew(MvObjectStream* from = nullptr) {
+    MvAutoPtr<MvObjectStream> in(from ? from : new MvMemoryStream(record.data(), static_cast<int>(record.size())));
+    return elementOf(ksamplehost::buildDemoModel(1))->deserialize(*in);
+  }
+  unsigned faces(const K& of) {
+    MvAutoPtrVec<MvTriStripSet> shapes;
+    MvAVec<MvIVec<int>> maps;
+    return of.getMvFaceShapeList(p = params(), shapes, maps, 1);
+  }
+  unsigned colours() {
+    MvAutoPtrVec<MvTriStripSet> shapes;
+    return e->getMvColorShapeList(p = params(), shapes);
+  }
+  unsigned edges() {
+    MvAutoPtrVec<MvPolylineSet> lines;
+    return e->getMvEdgeShape(p = params(), lines);
+  }
+};
+
+// How a row ends: with the thrown report's condition, or one of these.
+const std::string kThrows = "(the callback's exception)";
+const std::string kZero = "(result 0)";
+const char* const kBadVersion = "Invalid KMBrep version number";
+using S = Scene;
 
 struct Row {
   const char* path;
-  Ends ends;
-  const char* condition;  // of the thrown report or of a report made; empty: not checked
+  std::string ends;
   std::function<unsigned(Scene&)> run;
 };
+const Row kRows[] = {
+    {"serialize without write callback", "(_pfKmVersionCB != NULL) && (_pfKmWriteCB != NULL)",
+     [](S& s) { K::setKmWriteCallback(nullptr); return s.write(); }},
+    {"serialize into a host file of major version 7", "majorVer >= 8",
+     [](S& s) { MvPartition::setVersion(7, 0); return s.write(); }},
+    {"serialize, version callback throws", kThrows, [](S& s) { K::setKmVersionCallback(throws); return s.write(); }},
+    {"serialize, negative kernel version", "_kmMajorV >= 0 && _kmMinorV >= 0",
+     [](S& s) { K::setKmVersionCallback(negativeVersion); return s.write(); }},
+    {"serialize, first stream write fails", "device failure",
+     [](S& s) { return s.write(new FaultyStream("", 0, -1, -1)); }},
+    {"serialize, stream position fails", "device failure",
+     [](S& s) { return s.write(new FaultyStream("", -1, -1, 0)); }},
+    // After the version, major, minor and length placeholder.
+    {"serialize, frustrum write into the host stream fails", "device failure",
+     [](S& s) { return s.write(new FaultyStream("", 4, -1, -1)); }},
+    {"serialize, write callback throws", kThrows, [](S& s) { K::setKmWriteCallback(throws); return s.write(); }},
+    {"serialize, kernel refuses an unknown part", kZero,
+     [](S& s) { return elementOf({987654})->serialize(*s.stream); }},
+    {"getBinaryStreamFromKm without parts", "kmPartList.length() > 0",
+     [](S&) { return K::getBinaryStreamFromKm(MvVec<int>()); }},
+    {"deserialize without read callback", "(_pfKmVersionCB != NULL) && (_pfKmReadCB != NULL)",
+     [](S& s) { K::setKmReadCallback(nullptr); return s.read(); }},
+    {"deserialize version 0", kBadVersion, [](S& s) { return s.read(0, 0); }},
+    {"deserialize version 2", kBadVersion, [](S& s) { return s.read(0, 2); }},
+    {"deserialize, version callback throws", kThrows, [](S& s) { K::setKmVersionCallback(throws); return s.read(); }},
+    {"deserialize, negative running kernel version", "currKmMajorV >= 0 && currKmMinorV >= 0",
+     [](S& s) { K::setKmVersionCallback(negativeVersion); return s.read(); }},
+    {"deserialize negative length", "length > 0", [](S& s) { return s.read(3, -5); }},
+    {"deserialize segment beyond the stream", "currPos + length <= stream size",
+     [](S& s) { return s.read(3, 1 << 20); }},
+    {"deserialize, record cut short", "nRead == count",
+     [](S& s) { return s.readBytes(s.record.substr(0, 10)); }},
+    {"deserialize, read callback throws", kThrows, [](S& s) { K::setKmReadCallback(throws); return s.readNew(); }},
+    {"deserialize, split callback throws", kThrows,
+     [](S& s) { K::setKmSplitCallback(splitThenThrow); return s.readNew(); }},
+    {"deserialize, memory release callback throws", kThrows,
+     [](S& s) { K::setKmMemoryRelCallback(thenThrow<cb::freeMemory>); return s.readNew(); }},
+    {"deserialize, kernel refuses a corrupt segment", kZero,
+     [](S& s) {
+       std::string bytes = s.record;
+       bytes[bytes.size() - 3] ^= 0x5A;
+       return s.readNew(new MvMemoryStream(bytes.data(), static_cast<int>(bytes.size())));
+     }},
+    // After the version, major, minor and length.
+    {"deserialize, frustrum read from the host stream fails", "device failure",
+     [](S& s) { return s.readNew(new FaultyStream(s.record, -1, 4, -1)); }},
+    // The segment start; the frustrum's read asks next.
+    {"deserialize, frustrum position query fails", "device failure",
+     [](S& s) { return s.readNew(new FaultyStream(s.record, -1, -1, 1)); }},
+    {"copyAppendKmPart without copy callback", "pfKmCopyCB != NULL",
+     [](S& s) { K::setKmCopyCallback(nullptr); return elementOf({})->copyAppendKmPart(s.e->kmPart()); }},
+    {"copyAppendKmPart, copy callback throws at the second part", kThrows,
+     [](S& s) { K::setKmCopyCallback(copyThenThrow); return elementOf({})->copyAppendKmPart(s.e->kmPart()); }},
+    {"copy constructor, copy callback throws at the second part", kThrows,
+     [](S& s) { K::setKmCopyCallback(copyThenThrow); return MvAutoPtr<K>(new K(*s.e))->isEmpty(); }},
+    {"assignment, copy callback throws at the second part", kThrows,
+     [](S& s) { K::setKmCopyCallback(copyThenThrow); return (*elementOf({}) = *s.e).isEmpty(); }},
+    {"removePart with a bad index", "i>=0 && i<_vKMPartList.length()", [](S& s) { return s.e->removePart(3); }},
+    {"removePart without release callback", "pfKmReleaseCB != NULL",
+     [](S& s) { K::setKmReleaseCallback(nullptr); return s.e->removePart(0); }},
+    {"removeAllParts, release callback throws", kThrows,
+     [](S&) {
+       MvAutoPtr<K> target = elementOf(ksamplehost::buildDemoModel(2));
+       K::setKmReleaseCallback(thenThrow<cb::release>); return target->removeAllParts();
+     }},
+    {"destructor, release callback throws", kZero,
+     [](S&) {
+       MvAutoPtr<K> target = elementOf(ksamplehost::buildDemoModel(2));
+       K::setKmReleaseCallback(thenThrow<cb::release>);
+       target = nullptr;
+       return 0u;
+     }},
+    {"face shapes without tessellation callback", "_pfKmTessCB != NULL",
+     [](S& s) { K::setKmTessCallback(nullptr); return s.faces(*s.e); }},
+    {"face shapes of an element without parts", "kmBodyList.length() > 0",
+     [](S& s) { return s.faces(*elementOf({})); }},
+    {"face shapes, tessellation callback throws after handing over shapes", kThrows,
+     [](S& s) { K::setKmTessCallback(thenThrow<cb::tessellate>); return s.faces(*s.e); }},
+    {"colour shapes, box callback throws", kThrows, [](S& s) { K::setKmBBoxCallback(throws); return s.colours(); }},
+    {"colour shapes without box callback", "_pfKmBBoxCB != NULL",
+     [](S& s) { K::setKmBBoxCallback(nullptr); return s.colours(); }},
+    {"edge shapes, edge callback throws after handing over polylines", kThrows,
+     [](S& s) { K::setKmEdgeTessCallback(thenThrow<cb::tessellateEdges>); return s.edges(); }},
+    {"edge shapes without edge callback", "_pfKmEdgeTessCB && _pfKmEdgeTessCB(kmBodyList[i], kmTessPara, vpBodyPLS)",
+     [](S& s) { K::setKmEdgeTessCallback(nullptr); return s.edges(); }},
+    {"haveColorAttr, colour callback throws", kThrows,
+     [](S& s) { K::setKmBodyColorCallback(throws); return s.e->haveColorAttr(); }},
+    {"merge with more colours than shapes", "tessIdx < pFaceShapeList.length()",
+     [](S& s) {
+       MvAutoPtrVec<MvTriStripSet> shapes, merged;
+       MvAVec<MvIVec<int>> maps;
+       s.e->getMvFaceShapeList(s.p = params(), shapes, maps, 0);
+       MvAVec<MvVec4<float>> colours;
+       for (int i = 0; i <= shapes.length(); ++i) colours.append(MvVec4<float>{{1.0f, 0.0f, 0.0f, 1.0f}});
+       return K::mergeShapeWithSameColor(shapes, colours, merged);
+     }},
+    {"holder unload without release callback", "pfKmReleaseCB != NULL",
+     [](S&) {
+       MvAutoPtr<MvKMBrepOnFly> holder(new MvKMBrepOnFly());
+       holder->appendKmEntity(tagVec(ksamplehost::buildDemoModel(1)), 1);
+       K::setKmReleaseCallback(nullptr);
+       const RegisterCallbacks again;  // before the holder releases what it keeps
+       return holder->unloadKmEntity();
+     }},
+    {"holder copy, copy callback throws at the second entity", kThrows,
+     [](S&) {
+       MvAutoPtr<MvKMBrepOnFly> holder(new MvKMBrepOnFly());
+       holder->appendKmEntity(tagVec(ksamplehost::buildDemoModel(3)), 1);
+       K::setKmCopyCallback(copyThenThrow);
+       MvAutoPtr<MvKMBrepOnFly> copy(new MvKMBrepOnFly(*holder));
+       return 1u;
+     }},
+    {"graphical output, go callback throws", kThrows,
+     [](S& s) { K::setKmGoCallback(throws); return static_cast<unsigned>(ksample::render(s.e->kmPart()[0])); }},
+};
 
-unsigned faceShapes(const MvKMBrep& e) {
-  MvKMBrep::KmBrepTessParams p = params();
-  MvAutoPtrVec<MvTriStripSet> shapes;
-  MvAVec<MvIVec<int>> maps;
-  return e.getMvFaceShapeList(p, shapes, maps, 1);
-}
+// Bad files, damaged element records: the reason of each refusal.
+const Row kBadFiles[] = {
+    {"kernel file cut in half", "kernel: transmit data is truncated",
+     [](S& s) { return s.receive(s.kernelFile.substr(0, s.kernelFile.size() * 3 / 4)); }},
+    {"kernel file with a changed digit", "kernel: transmit data checksum mismatch",
+     [](S& s) {
+       std::string bytes = s.kernelFile;
+       char& digit = bytes[bytes.size() - 20];
+       digit = digit == '7' ? '8' : '7';
+       return s.receive(bytes);
+     }},
+    {"foreign file", "kernel: data is not ksample transmit data",
+     [](S& s) { return s.receive("\x89PNG\r\n\x1a\n not a kernel file at all\n"); }},
+    // The header skip runs out of data (status 4).
+    {"kernel file whose header never ends", "kernel: frustrum open for reading failed with status 4",
+     [](S& s) { return s.receive(s.kernelFile.substr(0, s.kernelFile.find("**END_OF_HEADER"))); }},
+    {"empty kernel file", "kernel: frustrum open for reading failed with status 4", [](S& s) { return s.receive(""); }},
+    {"no kernel file", "kernel: frustrum open for reading failed with status 2",
+     [](S& s) { return s.receive("", true); }},
+    {"host file too short for a header", "file header complete",
+     [](S& s) { return s.readHost(s.hostFile.substr(0, 10)); }},
+    {"not a host file", "file header magic", [](S& s) { return s.readHost("PK\x03\x04 a zip file, not a host file"); }},
+    {"host file with the element record cut short", "0 <= length && record within stream",
+     [](S& s) { return s.readHost(s.hostFile.substr(0, s.hostFile.size() - 7)); }},
+    {"host file with the kernel's data corrupted", "kernel: transmit data checksum mismatch",
+     [](S& s) {
+       std::string bytes = s.hostFile;
+       bytes[bytes.size() - 30] ^= 0x21;
+       return s.readHost(bytes);
+     }},
+    {"host file with an unknown type", "type registered for GUID",
+     [](S& s) {
+       std::string bytes = s.hostFile;
+       bytes[MvFileStream::kHeaderBytes] ^= 0x01;
+       return s.readHost(bytes);
+     }},
+    {"element record cut inside its header", "nRead == count", [](S& s) { return s.readBytes(s.record.substr(0, 14)); }},
+    {"element record one byte short", "currPos + length <= stream size",
+     [](S& s) { return s.readBytes(s.record.substr(0, s.record.size() - 1)); }},
+    {"element record zeroed", "kernel: data is not ksample transmit data",
+     [](S& s) { return s.readBytes(s.record.substr(0, 16) + std::string(s.record.size() - 16, '\0')); }},
+};
 
-unsigned colourShapes(const MvKMBrep& e) {
-  MvKMBrep::KmBrepTessParams p = params();
-  MvAutoPtrVec<MvTriStripSet> shapes;
-  return e.getMvColorShapeList(p, shapes);
-}
-
-unsigned edgeShapes(const MvKMBrep& e) {
-  MvKMBrep::KmBrepTessParams p = params();
-  MvAutoPtrVec<MvPolylineSet> sets;
-  return e.getMvEdgeShape(p, sets);
-}
-
-unsigned readInto(const MvAutoPtr<MvMemoryStream>& s) {
-  MvAutoPtr<MvKMBrep> target = elementOf(ksamplehost::buildDemoModel(1));
-  return target->deserialize(*s);
-}
-
-const char* const kInvalidVersion = "Invalid KMBrep version number";
-
-std::vector<Row> rows() {
-  using S = Scene;
-  return {
-      // --- serialize -------------------------------------------------------
-      {"serialize without write callback", Ends::kMvError, "(_pfKmVersionCB != NULL) && (_pfKmWriteCB != NULL)",
-       [](S& s) {
-         MvKMBrep::setKmWriteCallback(nullptr);
-         return s.e->serialize(*s.stream);
-       }},
-      {"serialize into a host file of major version 7", Ends::kMvError, "majorVer >= 8",
-       [](S& s) {
-         MvPartition::setVersion(7, 0);
-         return s.e->serialize(*s.stream);
-       }},
-      {"serialize, version callback throws", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmVersionCallback(throwingVersion);
-         return s.e->serialize(*s.stream);
-       }},
-      {"serialize, negative kernel version", Ends::kMvError, "_kmMajorV >= 0 && _kmMinorV >= 0",
-       [](S& s) {
-         MvKMBrep::setKmVersionCallback(negativeVersion);
-         return s.e->serialize(*s.stream);
-       }},
-      {"serialize, first stream write fails", Ends::kMvError, "device failure",
-       [](S& s) {
-         MvAutoPtr<FaultyStream> f(new FaultyStream());
-         f->writesLeft = 0;
-         return s.e->serialize(*f);
-       }},
-      {"serialize, stream position fails", Ends::kMvError, "device failure",
-       [](S& s) {
-         MvAutoPtr<FaultyStream> f(new FaultyStream());
-         f->positionsLeft = 0;
-         return s.e->serialize(*f);
-       }},
-      {"serialize, frustrum write into the host stream fails", Ends::kMvError, "device failure",
-       [](S& s) {
-         MvAutoPtr<FaultyStream> f(new FaultyStream());
-         f->writesLeft = 4;  // version, major, minor, length placeholder
-         return s.e->serialize(*f);
-       }},
-      {"serialize, write callback throws", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmWriteCallback(throwingWrite);
-         return s.e->serialize(*s.stream);
-       }},
-      {"serialize, kernel refuses an unknown part", Ends::kZero, "",
-       [](S& s) {
-         MvAutoPtr<MvKMBrep> ghost(new MvKMBrep());
-         ghost->appendKmPart(rel::tagVec({987654}), 1);
-         return ghost->serialize(*s.stream);
-       }},
-      {"getBinaryStreamFromKm without parts", Ends::kMvError, "kmPartList.length() > 0",
-       [](S&) { return MvKMBrep::getBinaryStreamFromKm(MvVec<int>()); }},
-      // --- deserialize -----------------------------------------------------
-      {"deserialize without read callback", Ends::kMvError, "(_pfKmVersionCB != NULL) && (_pfKmReadCB != NULL)",
-       [](S& s) {
-         MvKMBrep::setKmReadCallback(nullptr);
-         return s.e->deserialize(*patched(s.record, 0, 1));
-       }},
-      {"deserialize version 0", Ends::kMvError, kInvalidVersion,
-       [](S& s) { return s.e->deserialize(*patched(s.record, 0, 0)); }},
-      {"deserialize version 2", Ends::kMvError, kInvalidVersion,
-       [](S& s) { return s.e->deserialize(*patched(s.record, 0, 2)); }},
-      {"deserialize, version callback throws", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmVersionCallback(throwingVersion);
-         return s.e->deserialize(*patched(s.record, 0, 1));
-       }},
-      {"deserialize, negative running kernel version", Ends::kMvError, "currKmMajorV >= 0 && currKmMinorV >= 0",
-       [](S& s) {
-         MvKMBrep::setKmVersionCallback(negativeVersion);
-         return s.e->deserialize(*patched(s.record, 0, 1));
-       }},
-      {"deserialize negative length", Ends::kMvError, "length > 0",
-       [](S& s) { return s.e->deserialize(*patched(s.record, 3, -5)); }},
-      {"deserialize segment beyond the stream", Ends::kMvError, "currPos + length <= stream size",
-       [](S& s) { return s.e->deserialize(*patched(s.record, 3, 1 << 20)); }},
-      {"deserialize, record cut short", Ends::kMvError, "nRead == count",
-       [](S& s) {
-         MvAutoPtr<MvMemoryStream> cut(new MvMemoryStream(s.record.data(), 10));
-         return s.e->deserialize(*cut);
-       }},
-      {"deserialize, read callback throws", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmReadCallback(throwingRead);
-         return readInto(patched(s.record, 0, 1));
-       }},
-      {"deserialize, split callback throws", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmSplitCallback(throwingSplit);
-         return readInto(patched(s.record, 0, 1));
-       }},
-      {"deserialize, memory release callback throws", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmMemoryRelCallback(throwingMemoryRel);
-         return readInto(patched(s.record, 0, 1));
-       }},
-      {"deserialize, kernel refuses a corrupt segment", Ends::kZero, "",
-       [](S& s) {
-         std::string bytes = s.record;
-         bytes[bytes.size() - 3] ^= 0x5A;
-         MvAutoPtr<MvMemoryStream> bad(new MvMemoryStream(bytes.data(), static_cast<int>(bytes.size())));
-         return readInto(bad);
-       }},
-      {"deserialize, frustrum read from the host stream fails", Ends::kMvError, "device failure",
-       [](S& s) {
-         MvAutoPtr<FaultyStream> f(new FaultyStream(s.record.data(), static_cast<int>(s.record.size())));
-         f->readsLeft = 4;  // version, major, minor, length
-         MvAutoPtr<MvKMBrep> target = elementOf(ksamplehost::buildDemoModel(1));
-         return target->deserialize(*f);
-       }},
-      {"deserialize, frustrum position query fails", Ends::kMvError, "device failure",
-       [](S& s) {
-         MvAutoPtr<FaultyStream> f(new FaultyStream(s.record.data(), static_cast<int>(s.record.size())));
-         f->positionsLeft = 1;  // the segment start; the frustrum's read asks next
-         MvAutoPtr<MvKMBrep> target = elementOf(ksamplehost::buildDemoModel(1));
-         return target->deserialize(*f);
-       }},
-      // --- part list and copies ---------------------------------------------
-      {"copyAppendKmPart without copy callback", Ends::kMvError, "pfKmCopyCB != NULL",
-       [](S& s) {
-         MvKMBrep::setKmCopyCallback(nullptr);
-         MvAutoPtr<MvKMBrep> target(new MvKMBrep());
-         return target->copyAppendKmPart(s.e->kmPart());
-       }},
-      {"copyAppendKmPart, copy callback throws at the second part", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmCopyCallback(copyThenThrow);
-         MvAutoPtr<MvKMBrep> target(new MvKMBrep());
-         return target->copyAppendKmPart(s.e->kmPart());
-       }},
-      {"copy constructor, copy callback throws at the second part", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmCopyCallback(copyThenThrow);
-         MvAutoPtr<MvKMBrep> copy(new MvKMBrep(*s.e));
-         return 1u;
-       }},
-      {"assignment, copy callback throws at the second part", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmCopyCallback(copyThenThrow);
-         MvAutoPtr<MvKMBrep> target(new MvKMBrep());
-         *target = *s.e;
-         return 1u;
-       }},
-      {"removePart with a bad index", Ends::kMvError, "i>=0 && i<_vKMPartList.length()",
-       [](S& s) { return s.e->removePart(3); }},
-      {"removePart without release callback", Ends::kMvError, "pfKmReleaseCB != NULL",
-       [](S& s) {
-         MvKMBrep::setKmReleaseCallback(nullptr);
-         return s.e->removePart(0);
-       }},
-      {"removeAllParts, release callback throws", Ends::kCallbackError, "",
-       [](S&) {
-         MvAutoPtr<MvKMBrep> target = elementOf(ksamplehost::buildDemoModel(2));
-         MvKMBrep::setKmReleaseCallback(throwingRelease);
-         return target->removeAllParts();
-       }},
-      {"destructor, release callback throws", Ends::kZero, "",
-       [](S&) {
-         MvAutoPtr<MvKMBrep> target = elementOf(ksamplehost::buildDemoModel(2));
-         MvKMBrep::setKmReleaseCallback(throwingRelease);
-         target = nullptr;
-         return 0u;
-       }},
-      // --- tessellation ----------------------------------------------------
-      {"face shapes without tessellation callback", Ends::kMvError, "_pfKmTessCB != NULL",
-       [](S& s) {
-         MvKMBrep::setKmTessCallback(nullptr);
-         return faceShapes(*s.e);
-       }},
-      {"face shapes of an element without parts", Ends::kMvError, "kmBodyList.length() > 0",
-       [](S& s) { return faceShapes(*s.none); }},
-      {"face shapes, tessellation callback throws after handing over shapes", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmTessCallback(tessThenThrow);
-         return faceShapes(*s.e);
-       }},
-      {"colour shapes, box callback throws", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmBBoxCallback(throwingBox);
-         return colourShapes(*s.e);
-       }},
-      {"colour shapes without box callback", Ends::kMvError, "_pfKmBBoxCB != NULL",
-       [](S& s) {
-         MvKMBrep::setKmBBoxCallback(nullptr);
-         return colourShapes(*s.e);
-       }},
-      {"edge shapes, edge callback throws after handing over polylines", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmEdgeTessCallback(edgesThenThrow);
-         return edgeShapes(*s.e);
-       }},
-      {"edge shapes without edge callback", Ends::kMvError,
-       "_pfKmEdgeTessCB && _pfKmEdgeTessCB(kmBodyList[i], kmTessPara, vpBodyPLS)",
-       [](S& s) {
-         MvKMBrep::setKmEdgeTessCallback(nullptr);
-         return edgeShapes(*s.e);
-       }},
-      {"haveColorAttr, colour callback throws", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmBodyColorCallback(throwingColour);
-         return s.e->haveColorAttr();
-       }},
-      {"merge with more colours than shapes", Ends::kMvError, "tessIdx < pFaceShapeList.length()",
-       [](S& s) {
-         MvKMBrep::KmBrepTessParams p = params();
-         MvAutoPtrVec<MvTriStripSet> shapes;
-         MvAVec<MvIVec<int>> maps;
-         s.e->getMvFaceShapeList(p, shapes, maps, 0);
-         MvAVec<MvVec4<float>> colours;
-         for (int i = 0; i <= shapes.length(); ++i) colours.append(MvVec4<float>{{1.0f, 0.0f, 0.0f, 1.0f}});
-         MvAutoPtrVec<MvTriStripSet> merged;
-         return MvKMBrep::mergeShapeWithSameColor(shapes, colours, merged);
-       }},
-      // --- holder and graphical output -------------------------------------
-      {"holder unload without release callback", Ends::kMvError, "pfKmReleaseCB != NULL",
-       [](S&) {
-         MvAutoPtr<MvKMBrepOnFly> holder(new MvKMBrepOnFly());
-         holder->appendKmEntity(rel::tagVec(ksamplehost::buildDemoModel(1)), 1);
-         MvKMBrep::setKmReleaseCallback(nullptr);
-         try {
-           holder->unloadKmEntity();
-         } catch (...) {
-           ksamplehost::callbacks::release(1, holder->kmEntity().ptr());
-           holder->removeKmEntity(0, 1);
-           throw;
-         }
-         return 1u;
-       }},
-      {"holder copy, copy callback throws at the second entity", Ends::kCallbackError, "",
-       [](S&) {
-         MvAutoPtr<MvKMBrepOnFly> holder(new MvKMBrepOnFly());
-         holder->appendKmEntity(rel::tagVec(ksamplehost::buildDemoModel(3)), 1);
-         MvKMBrep::setKmCopyCallback(copyThenThrow);
-         MvAutoPtr<MvKMBrepOnFly> copy(new MvKMBrepOnFly(*holder));
-         return 1u;
-       }},
-      {"graphical output, go callback throws", Ends::kCallbackError, "",
-       [](S& s) {
-         MvKMBrep::setKmGoCallback(throwingGraphics);
-         return static_cast<unsigned>(ksample::render(s.e->kmPart()[0]));
-       }},
-  };
-}
-
-class ExceptionPaths : public rel::AppTest {};
-
-TEST_F(ExceptionPaths, EveryPathLeavesNothingBehind) {
-  Scene s;
-  const std::vector<int> model = ksamplehost::buildDemoModel(3);
-  s.e = elementOf(model);
-  s.none = new MvKMBrep();
-  s.stream = new MvMemoryStream();
-  {
-    MvAutoPtr<MvMemoryStream> out(new MvMemoryStream());
-    ASSERT_EQ(s.e->serialize(*out), 1u);
-    s.record.assign(out->data(), static_cast<size_t>(out->size()));
+// Each table runs with reports recorded and with reports thrown; a row ends
+// the same either way.
+class FaultPaths : public AppTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  template <size_t N>
+  void runRows(const Row (&rows)[N], const char* figure) {
+    Scene s;
+    ASSERT_EQ(s.write(), 1u);
+    s.record.assign(s.stream->data(), static_cast<size_t>(s.stream->size()));
+    s.writeFiles();
+    const std::vector<int> model = partsOf(*s.e);
+    const int elementRefs = s.e->refCount();
+    const int streamRefs = s.stream->refCount();
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.path);
+      copyCalls = 0;
+      s.kernelError.clear();
+      const int bodies = ksample::bodyCount();
+      const long long memory = MvPlatform::instance()->memoryInUse();
+      MvErrorState::clear();
+      MvErrorState::setThrowOnError(GetParam());
+      std::string ended;
+      try {
+        const unsigned result = row.run(s);
+        const std::vector<MvErrorReport>& reports = MvErrorState::reports();
+        ended = result != 0                ? "result " + std::to_string(result)
+                : !reports.empty()         ? reports[0].condition
+                : !s.kernelError.empty() ? "kernel: " + s.kernelError
+                                           : kZero;
+      } catch (const MvError& error) {
+        ended = error.report().condition;
+      } catch (const CallbackError&) {
+        ended = kThrows;
+      }
+      MvErrorState::setThrowOnError(false);
+      ksamplehost::registerCallbacks(ksamplehost::Options());
+      MvPartition::setVersion(MvPartition::kCurrentMajor, MvPartition::kCurrentMinor);
+      EXPECT_EQ(ended, row.ends);
+      EXPECT_TRUE(libraryIdle());
+      EXPECT_EQ(s.e->refCount(), elementRefs);
+      EXPECT_EQ(s.stream->refCount(), streamRefs);
+      EXPECT_EQ(partsOf(*s.e), model);
+      EXPECT_TRUE(partsConsistent(*s.e));
+      EXPECT_EQ(ksample::bodyCount(), bodies);
+      EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memory);
+    }
+    std::remove((s.key + ".x_t").c_str());
+    std::remove(s.path.c_str());
+    expectWorks(*s.e);
+    noteFigure(figure, static_cast<long long>(N));
   }
-  const int elementRefs = s.e->refCount();
-  const int streamRefs = s.stream->refCount();
+};
 
-  int rowCount = 0;
-  for (const Row& row : rows()) {
-    SCOPED_TRACE(row.path);
-    ++rowCount;
-    copyCalls = 0;
-    const int bodies = ksample::bodyCount();
-    const long long memory = MvPlatform::instance()->memoryInUse();
-    MvErrorState::clear();
-    MvErrorState::setThrowOnError(true);
-    Ends ended = Ends::kZero;
-    std::string thrownCondition;
-    unsigned result = 0;
-    try {
-      result = row.run(s);
-    } catch (const MvError& error) {
-      ended = Ends::kMvError;
-      thrownCondition = error.report().condition;
-    } catch (const CallbackError&) {
-      ended = Ends::kCallbackError;
-    }
-    MvErrorState::setThrowOnError(false);
-    ksamplehost::registerCallbacks(ksamplehost::Options());
-    MvPartition::setVersion(MvPartition::kCurrentMajor, MvPartition::kCurrentMinor);
+TEST_P(FaultPaths, CallbacksAndReportsLeaveNothingBehind) { runRows(kRows, "report and exception paths"); }
 
-    EXPECT_EQ(ended, row.ends) << "result " << result << ", " << rel::firstReport();
-    if (row.ends == Ends::kZero) {
-      EXPECT_EQ(result, 0u);
-    }
-    if (row.ends == Ends::kMvError) {
-      EXPECT_EQ(thrownCondition, row.condition);
-    }
-    EXPECT_TRUE(rel::libraryIdle());
-    EXPECT_EQ(s.e->refCount(), elementRefs);
-    EXPECT_EQ(s.stream->refCount(), streamRefs);
-    EXPECT_EQ(partsOf(*s.e), model);
-    EXPECT_TRUE(rel::partsConsistent(*s.e));
-    EXPECT_EQ(ksample::bodyCount(), bodies);
-    EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memory);
-  }
-  rel::noteFigure("exception paths", rowCount);
-}
+TEST_P(FaultPaths, BadFilesAreRefusedAndLoseNothing) { runRows(kBadFiles, "bad files and records"); }
+
+INSTANTIATE_TEST_SUITE_P(Modes, FaultPaths, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Throwing" : "Reporting";
+                         });
 
 }  // namespace
+}  // namespace rel

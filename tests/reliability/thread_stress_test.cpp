@@ -6,133 +6,75 @@
 #include "reliability/reliability_support.h"
 
 #include <atomic>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 #include <thread>
 
+namespace rel {
 namespace {
 
-using rel::elementOf;
-using rel::partsOf;
-using rel::sameBodies;
-
-constexpr int kThreads = 8;
-
-// Round trips per thread; MV_STRESS_ROUND_TRIPS sets another number.
-int roundTrips() {
-  const char* text = std::getenv("MV_STRESS_ROUND_TRIPS");
-  const int n = text ? std::atoi(text) : 0;
-  return n > 0 ? n : 200;
-}
-
-struct ThreadResult {
-  int roundTrips = 0;
-  int failures = 0;
-  std::string firstFailure;
-  void fail(const std::string& what) {
-    if (failures++ == 0) firstFailure = what + ": " + rel::firstReport() + " / kernel: " + ksample::lastError();
-  }
-};
-
-bool memoryRoundTrip(const MvKMBrep& e, ThreadResult& r) {
-  MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
-  MvAutoPtr<MvKMBrep> back(new MvKMBrep());
-  if (!e.serialize(*s) || !s->seek(0) || !back->deserialize(*s)) {
-    r.fail("memory round trip");
-    return false;
-  }
-  if (!sameBodies(partsOf(e), partsOf(*back))) r.fail("memory round trip gave other bodies");
-  return true;
-}
-
-void hostFileRoundTrip(const MvKMBrep& e, const std::string& path, ThreadResult& r) {
+// Writes the element into a host file and reads it back; then transmits its
+// parts into a kernel file and loads them into a holder, copied and unloaded.
+void throughFiles(const MvKMBrep& e, const std::string& base) {
+  const std::vector<int> parts = partsOf(e);
+  const std::string path = base + ".mv61";
   {
     MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
-    if (!out || !out->writeObject(&e) || !out->close()) return r.fail("host file write");
+    ASSERT_TRUE(out && out->writeObject(&e) && out->close());
   }
   MvAutoPtr<MvFileStream> in(MvFileStream::open(path.c_str()));
   MvAutoPtr<MvBase> obj;
-  if (!in || !in->readObject(obj) || !obj) return r.fail("host file read");
-  if (!sameBodies(partsOf(e), partsOf(*static_cast<MvKMBrep*>(obj.get())))) r.fail("host file gave other bodies");
+  ASSERT_TRUE(in && in->readObject(obj) && obj) << firstReport();
+  EXPECT_TRUE(sameBodies(parts, partsOf(*static_cast<MvKMBrep*>(obj.get()))));
   std::remove(path.c_str());
-}
 
-// Transmits the parts into a kernel file and loads them into a holder,
-// which is copied and unloaded.
-void holderLoad(const MvKMBrep& e, const std::string& key, ThreadResult& r) {
-  const std::vector<int> parts = partsOf(e);
-  const int keyLength = static_cast<int>(key.size());
-  if (ksample::transmit(static_cast<int>(parts.size()), parts.data(), key.c_str(), keyLength,
-                        ksample::Format::Binary) != ksample::kOk)
-    return r.fail("kernel file write");
-  int count = 0;
+  const int keyLength = static_cast<int>(base.size());
+  const int count = static_cast<int>(parts.size());
+  ASSERT_EQ(ksample::transmit(count, parts.data(), base.c_str(), keyLength, ksample::Format::Binary), ksample::kOk);
+  int received = 0;
   int* tags = nullptr;
-  if (ksample::receive(key.c_str(), keyLength, ksample::Format::Binary, count, tags) != ksample::kOk)
-    return r.fail("kernel file read");
-  std::remove((key + ".x_b").c_str());
-  const std::vector<int> received(tags, tags + count);
-  ksample::freeTags(tags);
-  if (!sameBodies(parts, received)) r.fail("kernel file gave other bodies");
+  ASSERT_EQ(ksample::receive(base.c_str(), keyLength, ksample::Format::Binary, received, tags), ksample::kOk);
+  std::remove((base + ".x_b").c_str());
   MvAutoPtr<MvKMBrepOnFly> holder(new MvKMBrepOnFly());
-  holder->appendKmEntity(rel::tagVec(received), 1);
+  holder->appendKmEntity(tagVec(std::vector<int>(tags, tags + received)), 1);
+  ksample::freeTags(tags);
   MvAutoPtr<MvKMBrepOnFly> copy(new MvKMBrepOnFly(*holder));
   const MvVec<int> copied = copy->kmEntity();
-  if (!sameBodies(parts, std::vector<int>(copied.begin(), copied.end()))) r.fail("holder copy");
-  if (!copy->unloadKmEntity()) r.fail("holder unload");
+  EXPECT_TRUE(sameBodies(parts, std::vector<int>(copied.begin(), copied.end())));
+  EXPECT_EQ(copy->unloadKmEntity(), 1u);
 }
 
-void tessellate(const MvKMBrep& e, ThreadResult& r) {
-  MvKMBrep::KmBrepTessParams p{};
-  MvKMBrep::initializeTessParam(p, 0);
-  MvAutoPtrVec<MvTriStripSet> merged;
-  MvAutoPtrVec<MvPolylineSet> edges;
-  if (!e.getMvColorShapeList(p, merged) || merged.length() == 0) r.fail("colour shapes");
-  MvKMBrep::initializeTessParam(p, 0);
-  if (!e.getMvEdgeShape(p, edges)) r.fail("edge shapes");
-}
-
-void work(int index, int rounds, ThreadResult& r) {
-  const std::string base = rel::tempPath("stress_" + std::to_string(index));
+void work(int index, int rounds) {
   MvAutoPtr<MvKMBrep> e = elementOf(ksamplehost::buildDemoModel(2 + index % 3));
-  if (!e || e->isEmpty()) return r.fail("demo model");
+  ASSERT_TRUE(e && !e->isEmpty());
   for (int i = 0; i < rounds; ++i) {
     MvErrorState::clear();
-    if (memoryRoundTrip(*e, r)) ++r.roundTrips;
+    expectWorks(*e);
     if (i % 10 == index % 10) {
-      MvAutoPtr<MvKMBrep> copy(new MvKMBrep(*e));
-      if (!sameBodies(partsOf(*e), partsOf(*copy))) r.fail("copy");
+      EXPECT_TRUE(sameBodies(partsOf(*e), partsOf(*MvAutoPtr<MvKMBrep>(new MvKMBrep(*e)))));
     }
-    if (i % 25 == index % 25) tessellate(*e, r);
-    if (i % 40 == index % 40) {
-      hostFileRoundTrip(*e, base + ".mv61", r);
-      holderLoad(*e, base, r);
+    if (i % 25 == index % 25) {
+      MvKMBrep::KmBrepTessParams p = params();
+      MvAutoPtrVec<MvTriStripSet> merged;
+      MvAutoPtrVec<MvPolylineSet> edges;
+      EXPECT_TRUE(e->getMvColorShapeList(p, merged) && merged.length() > 0);
+      EXPECT_EQ(e->getMvEdgeShape(p = params(), edges), 1u);
     }
+    if (i % 40 == index % 40) throughFiles(*e, tempPath("stress_" + std::to_string(index)));
   }
 }
 
-class ThreadStress : public rel::AppTest {};
+class ThreadStress : public AppTest {};
 
 TEST_F(ThreadStress, EightThreadsRoundTripAtOnce) {
-  const int rounds = roundTrips();
-  std::vector<ThreadResult> results(kThreads);
-  {
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) threads.emplace_back(work, t, rounds, std::ref(results[t]));
-    for (std::thread& t : threads) t.join();
-  }
-  int total = 0;
-  for (int t = 0; t < kThreads; ++t) {
-    EXPECT_EQ(results[t].failures, 0) << "thread " << t << ": " << results[t].firstFailure;
-    EXPECT_EQ(results[t].roundTrips, rounds) << "thread " << t;
-    total += results[t].roundTrips;
-  }
-  rel::noteFigure("threads", kThreads);
-  rel::noteFigure("round trips per thread", rounds);
-  rel::noteFigure("round trips in all", total);
+  // Round trips per thread; MV_STRESS_ROUND_TRIPS sets another number.
+  const char* text = std::getenv("MV_STRESS_ROUND_TRIPS");
+  const int rounds = text && std::atoi(text) > 0 ? std::atoi(text) : 200;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) threads.emplace_back(work, t, rounds);
+  for (std::thread& t : threads) t.join();
+  noteFigure("memory-stream round trips, 8 threads", 8LL * rounds);
   EXPECT_EQ(ksample::bodyCount(), 0);
   EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memoryAtStart);
-  EXPECT_TRUE(rel::libraryIdle());
+  EXPECT_TRUE(libraryIdle());
 }
 
 // Kernel calls made while a thread ends, after the kernel's per-thread
@@ -160,3 +102,4 @@ TEST_F(ThreadStress, KernelCallsAtThreadExitAreSafe) {
 }
 
 }  // namespace
+}  // namespace rel
