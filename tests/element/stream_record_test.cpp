@@ -1,7 +1,6 @@
 #include "support/fake_kernel_callbacks.h"
 #include "support/frustrum_kernel.h"
 
-#include <cstdlib>
 #include <string>
 
 using fake::Report;
@@ -25,11 +24,6 @@ std::vector<int> intsOf(const MvMemoryStream& s, int count) {
     out.push_back(v);
   }
   return out;
-}
-
-std::string tempPath(const char* name) {
-  const char* dir = std::getenv("MV_TEST_TMP");
-  return std::string(dir && *dir ? dir : "/tmp") + "/stream_record_" + name;
 }
 
 class StreamRecordTest : public fake::LibraryTest {
@@ -205,33 +199,6 @@ TEST_F(StreamRecordTest, ShortReadsAndFailedReceives) {
   EXPECT_EQ(holder->refCount(), 1);
   EXPECT_EQ(s->refCount(), 1);
   expectIdle();
-}
-
-TEST_F(StreamRecordTest, SeveralElementsInOneHostFile) {
-  MvAutoPtr<MvKMBrep> a = make({1, 2});
-  MvAutoPtr<MvKMBrep> b(new MvKMBrep());
-  MvAutoPtr<MvKMBrep> c = make({3});
-  const std::string path = tempPath("several.mv61");
-  {
-    MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
-    ASSERT_NE(out.get(), nullptr);
-    ASSERT_EQ(out->writeObject(a), 1u);
-    ASSERT_EQ(out->writeObject(b), 1u);
-    ASSERT_EQ(out->writeObject(c), 1u);
-    ASSERT_EQ(out->close(), 1u);
-  }
-  MvAutoPtr<MvFileStream> in(MvFileStream::open(path.c_str()));
-  ASSERT_NE(in.get(), nullptr);
-  std::vector<std::vector<int>> parts;
-  while (!in->atEnd()) {
-    MvAutoPtr<MvBase> obj;
-    ASSERT_EQ(in->readObject(obj), 1u);
-    ASSERT_EQ(obj->isOfExactType(MvKMBrep::classTypeID()), 1u);
-    parts.push_back(toStd(static_cast<MvKMBrep*>(obj.get())->kmPart()));
-  }
-  EXPECT_EQ(parts, (std::vector<std::vector<int>>{{101, 102}, {}, {103}}));
-  expectIdle();
-  std::remove(path.c_str());
 }
 
 }  // namespace
