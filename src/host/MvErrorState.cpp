@@ -1,5 +1,11 @@
 #include "host/MvErrorState.h"
 
+#include <memory>
+
+#if defined(__MINGW32__)
+#include <windows.h>
+#endif
+
 namespace {
 
 struct ThreadErrors {
@@ -9,10 +15,34 @@ struct ThreadErrors {
   bool throwOnError = false;
 };
 
-ThreadErrors& threadErrors() {
+// The record as an ordinary thread_local.
+ThreadErrors& threadLocalErrors() {
   thread_local ThreadErrors errors;
   return errors;
 }
+
+#if defined(__MINGW32__)
+// mingw-w64's GCC frees a thread's thread_local storage before it runs the
+// destructors of the thread's thread_local objects, so a thread_local record
+// would be destroyed after its memory is gone. There the record lives on the
+// heap behind a fiber-local slot whose callback destroys it when the thread
+// ends. The slot stays for the life of the process, as the toolkit does; a
+// thread that cannot have the slot keeps the ordinary thread_local.
+void WINAPI destroyThreadErrors(void* record) { delete static_cast<ThreadErrors*>(record); }
+
+ThreadErrors& threadErrors() {
+  static const DWORD slot = FlsAlloc(destroyThreadErrors);
+  thread_local bool withoutSlot = false;
+  if (slot == FLS_OUT_OF_INDEXES || withoutSlot) return threadLocalErrors();
+  if (void* held = FlsGetValue(slot)) return *static_cast<ThreadErrors*>(held);
+  std::unique_ptr<ThreadErrors> made(new ThreadErrors());
+  if (FlsSetValue(slot, made.get())) return *made.release();
+  withoutSlot = true;
+  return threadLocalErrors();
+}
+#else
+ThreadErrors& threadErrors() { return threadLocalErrors(); }
+#endif
 
 }  // namespace
 

@@ -5,7 +5,9 @@
 #include <iterator>
 #include <string>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
 #endif
 
@@ -45,6 +47,22 @@ class SchemaEnvironment {
   std::string _support, _schema;
   bool _hadSupport = false, _hadSchema = false;
 };
+
+// The file the library was loaded from; empty if it cannot be told.
+std::string libraryFile() {
+#if defined(_WIN32)
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCSTR>(&MvKMBrepLib::version), &module))
+    return "";
+  char name[MAX_PATH] = {};
+  return std::string(name, GetModuleFileNameA(module, name, MAX_PATH));
+#else
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&MvKMBrepLib::version), &info) == 0) return "";
+  return info.dli_fname;
+#endif
+}
 
 std::string schemaPathAfterInit() {
   MvKMBrepLib::init();
@@ -116,10 +134,9 @@ TEST(Lifecycle, BuildIdentityIsStampedInTheLibrary) {
   EXPECT_STREQ(MvKMBrepLib::build(), "51026");
   EXPECT_EQ(MvKMBrepLib::status(), 82);
   EXPECT_EQ(MvKMBrepLib::status(), MvBuildInfo::MvBuildRelease);
-#if !defined(_WIN32)
-  Dl_info info{};
-  ASSERT_NE(dladdr(reinterpret_cast<void*>(&MvKMBrepLib::version), &info), 0);
-  std::ifstream file(info.dli_fname, std::ios::binary);
+  const std::string library = libraryFile();
+  ASSERT_FALSE(library.empty());
+  std::ifstream file(library, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   const std::string version = std::string("_______QOB_VERSION_MARKER_______6.1.1.0") + '\0';
   const std::string build = std::string("________QOB_BUILD_MARKER________51026") + '\0';
@@ -127,7 +144,6 @@ TEST(Lifecycle, BuildIdentityIsStampedInTheLibrary) {
   EXPECT_NE(bytes.find(version), std::string::npos);
   EXPECT_NE(bytes.find(build), std::string::npos);
   EXPECT_NE(bytes.find(status), std::string::npos);
-#endif
 }
 
 }  // namespace

@@ -7,6 +7,18 @@ namespace {
 
 class NamingTest : public FrustrumTest {};
 
+// Sets the schema directory variable, or removes it given null.
+void setSupportPath(const char* value) {
+#if defined(_WIN32)
+  _putenv_s("MV_KORV_SUPPORT_PATH", value ? value : "");
+#else
+  if (value)
+    setenv("MV_KORV_SUPPORT_PATH", value, 1);
+  else
+    unsetenv("MV_KORV_SUPPORT_PATH");
+#endif
+}
+
 struct Expected {
   int guise;
   int format;
@@ -94,7 +106,7 @@ TEST_F(NamingTest, NamesLongerThan255AreRefused) {
 
 TEST_F(NamingTest, SchemaFilesLiveInTheSchemaDirectory) {
   ScratchDir dir;
-  setenv("MV_KORV_SUPPORT_PATH", dir.str().c_str(), 1);
+  setSupportPath(dir.str().c_str());
   MvKMBrepLib::init();
   int id = 0;
   std::string got;
@@ -114,12 +126,16 @@ TEST_F(NamingTest, SchemaFilesLiveInTheSchemaDirectory) {
   EXPECT_EQ(got, "mixed");
   EXPECT_EQ(closeStream(MV_GUISE_SCHEMA, id, 1), 0);
 
-  // Lower-cased names come first: short, then long.
+  // Lower-cased names come first: short, then long. The mixed-case file
+  // steps aside while the long name is tried: a file system that ignores
+  // case (Windows) would find it under the lower-cased short name.
+  fs::remove(dir / "Body.s_t");
   writeAll(dir / "body.sch_txt", "lower long");
   ASSERT_EQ(openRead(MV_GUISE_SCHEMA, MV_FORMAT_TEXT, "BODY", 1, id), 0);
   EXPECT_EQ(readFrom(MV_GUISE_SCHEMA, id, 100, got), 0);
   EXPECT_EQ(got, "lower long");
   EXPECT_EQ(closeStream(MV_GUISE_SCHEMA, id, 1), 0);
+  writeAll(dir / "Body.s_t", "mixed");
   writeAll(dir / "body.s_t", "lower short");
   ASSERT_EQ(openRead(MV_GUISE_SCHEMA, MV_FORMAT_TEXT, "Body", 1, id), 0);
   EXPECT_EQ(readFrom(MV_GUISE_SCHEMA, id, 100, got), 0);
@@ -130,7 +146,7 @@ TEST_F(NamingTest, SchemaFilesLiveInTheSchemaDirectory) {
   // A directory too long to join leaves the name as it is.
   MvKMBrepLib::fini();
   const std::string deep = std::string(250, 'd');
-  setenv("MV_KORV_SUPPORT_PATH", deep.c_str(), 1);
+  setSupportPath(deep.c_str());
   MvKMBrepLib::init();
   const fs::path cwd = fs::current_path();
   fs::current_path(dir.str());
@@ -140,7 +156,7 @@ TEST_F(NamingTest, SchemaFilesLiveInTheSchemaDirectory) {
   EXPECT_EQ(status, 0);
   EXPECT_TRUE(fs::exists(dir / "short.s_b"));
   MvKMBrepLib::fini();
-  unsetenv("MV_KORV_SUPPORT_PATH");
+  setSupportPath(nullptr);
 }
 
 }  // namespace

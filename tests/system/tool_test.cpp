@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -25,14 +26,30 @@ std::string readAll(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// The tool's console output, read as text: Windows ends its lines with CR LF.
+std::string readText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 bool exists(const std::string& path) { return std::ifstream(path).good(); }
+
+// The tool's path as the command interpreter takes it: Windows' cmd.exe
+// reads a '/' in a command name as the start of a switch.
+std::string toolPath() {
+  std::string path = KMBREP_EXE;
+#if defined(_WIN32)
+  for (char& c : path) c = c == '/' ? '\\' : c;
+#endif
+  return path;
+}
 
 ToolRun kmbrep(const std::string& args) {
   const std::string dir = tempDir();
   const std::string out = dir + "/stdout.txt", err = dir + "/stderr.txt";
-  const std::string command = std::string(KMBREP_EXE) + " " + args + " >" + out + " 2>" + err;
+  const std::string command = toolPath() + " " + args + " >" + out + " 2>" + err;
   const int status = std::system(command.c_str());
-  ToolRun run{-1, readAll(out), readAll(err)};
+  ToolRun run{-1, readText(out), readText(err)};
 #if defined(_WIN32)
   run.exitCode = status;
 #else
@@ -50,8 +67,10 @@ int lineCount(const std::string& text) {
 class Tool : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(std::system(("mkdir -p " + tempDir()).c_str()), 0);
     dir = tempDir();
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    ASSERT_FALSE(error) << error.message();
   }
   std::string dir;
 };
