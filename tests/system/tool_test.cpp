@@ -16,9 +16,11 @@ struct ToolRun {
   std::string err;
 };
 
+// A folder of the running test's own, so tests may run side by side.
 std::string tempDir() {
   const char* dir = std::getenv("MV_TEST_TMP");
-  return std::string(dir && *dir ? dir : "/tmp") + "/tool";
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  return std::string(dir && *dir ? dir : "/tmp") + "/tool_" + test->name();
 }
 
 std::string readAll(const std::string& path) {
