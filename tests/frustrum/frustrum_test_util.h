@@ -19,14 +19,11 @@ namespace frustrum_test {
 
 namespace fs = std::filesystem;
 
-// A fresh directory under $MV_TEST_TMP (or /tmp), removed with its files.
+// A fresh directory under $MV_TEST_TMP (or /tmp) named for the test,
+// removed with its files.
 class ScratchDir {
  public:
   ScratchDir() {
-    const char* root = std::getenv("MV_TEST_TMP");
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    _path = fs::path(root && *root ? root : "/tmp") /
-            (std::string("frustrum_") + info->test_suite_name() + "_" + info->name());
     fs::remove_all(_path);
     fs::create_directories(_path);
   }
@@ -38,13 +35,17 @@ class ScratchDir {
   std::string str() const { return _path.string(); }
 
  private:
-  fs::path _path;
+  static fs::path named() {
+    const char* root = std::getenv("MV_TEST_TMP");
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return fs::path(root && *root ? root : "/tmp") / (std::string(info->test_suite_name()) + "_" + info->name());
+  }
+  const fs::path _path = named();
 };
 
 inline std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream out;
-  out << in.rdbuf();
+  out << std::ifstream(path, std::ios::binary).rdbuf();
   return out.str();
 }
 
@@ -52,23 +53,9 @@ inline void writeAll(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// The lines of text, each with its line feed.
-inline std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    const std::size_t stop = end == std::string::npos ? text.size() : end + 1;
-    lines.push_back(text.substr(start, stop - start));
-    start = stop;
-  }
-  return lines;
-}
-
 // Entry points with plain arguments; each gives the status.
 inline int openWrite(int guise, int format, const std::string& key, const std::string& header, int& id) {
-  const int keyLength = static_cast<int>(key.size());
-  const int headerLength = static_cast<int>(header.size());
+  const int keyLength = static_cast<int>(key.size()), headerLength = static_cast<int>(header.size());
   int ifail = -5;
   openWriteFrustrumFile(&guise, &format, key.c_str(), &keyLength, header.c_str(), &headerLength, &id, &ifail);
   return ifail;
@@ -90,9 +77,8 @@ inline int writeTo(int guise, int id, const std::string& bytes) {
 
 // Reads up to maxCount bytes into `out` (replaced).
 inline int readFrom(int guise, int id, int maxCount, std::string& out) {
-  std::vector<char> buffer(static_cast<std::size_t>(maxCount > 0 ? maxCount : 1));
-  int delivered = -5;
-  int ifail = -5;
+  std::vector<char> buffer(static_cast<std::size_t>(maxCount));
+  int delivered = -5, ifail = -5;
   readFromFrustrumFile(&guise, &id, &maxCount, buffer.data(), &delivered, &ifail);
   out.assign(buffer.data(), static_cast<std::size_t>(delivered > 0 ? delivered : 0));
   return ifail;
@@ -104,22 +90,35 @@ inline int closeStream(int guise, int id, int action) {
   return ifail;
 }
 
+// Opens `key` for reading, reads it to its end (which must report end of
+// data) in reads of at most maxCount bytes, closes it and gives its bytes;
+// "status N" when it does not open.
+inline std::string readBack(int guise, int format, const std::string& key, int skip, int maxCount = 4096) {
+  int id = 0;
+  const int opened = openRead(guise, format, key, skip, id);
+  if (opened != 0) return "status " + std::to_string(opened);
+  std::string all, got;
+  int status = 0;
+  while ((status = readFrom(guise, id, maxCount, got)) == 0) all += got;
+  EXPECT_EQ(status, MV_FR_END_OF_DATA);
+  EXPECT_EQ(closeStream(guise, id, 1), 0);
+  return all;
+}
+
 // Every test starts and ends with a started frustrum holding no stream.
 class FrustrumTest : public ::testing::Test {
  protected:
-  void SetUp() override { restart(); }
+  void SetUp() override {
+    int ifail = -5;
+    stopFileFrustrum(&ifail);
+    startFileFrustrum(&ifail);
+    ASSERT_EQ(ifail, 0);
+  }
   void TearDown() override {
     int ifail = -5;
     stopFileFrustrum(&ifail);
     MvHeap::disarm();
     MvErrorState::clear();
-  }
-  static void restart() {
-    int ifail = -5;
-    stopFileFrustrum(&ifail);
-    EXPECT_EQ(ifail, 0);
-    startFileFrustrum(&ifail);
-    EXPECT_EQ(ifail, 0);
   }
 };
 

@@ -1,194 +1,134 @@
 // The element's in-memory transmit and receive through the registered write,
-// read, split and memory-release callbacks.
+// read, split and memory-release callbacks, driven by the small test kernel
+// that transmits tags as text through host-stream records.
 #include "frustrum_test_util.h"
+#include "support/fake_kernel_callbacks.h"
+#include "support/frustrum_kernel.h"
 
-#include <cstdlib>
+#include <optional>
 
-namespace frustrum_test {
 namespace {
 
-// A kernel double: it transmits tags as text ("5 6 ") through a host-stream
-// record and receives such text back as tags.
-struct Kernel {
-  unsigned result = 1;
-  unsigned splitResult = 1;
-  std::vector<std::vector<int>> written;
-  std::vector<unsigned> nominal;
-  int* handedOut = nullptr;
-  std::vector<std::pair<int, int*>> splits;
-  std::vector<void*> freed;
-};
-Kernel kernel;
+int* handedOut = nullptr;  // the last array the read callback handed out
+int* splitTags = nullptr;  // the array the split callback got
+std::vector<std::vector<int>> splits;
+unsigned splitResult = 1;
 
-unsigned kernelWrite(int count, const int* tags, unsigned writeNominalGeom) {
-  kernel.written.emplace_back(tags, tags + count);
-  kernel.nominal.push_back(writeNominalGeom);
-  std::string text;
-  for (int i = 0; i < count; ++i) text += std::to_string(tags[i]) + " ";
-  int id = 0;
-  if (openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, "", "", id) != 0) return 0;
-  if (writeTo(MV_GUISE_TRANSMIT, id, text) != 0) return 0;
-  if (closeStream(MV_GUISE_TRANSMIT, id, 1) != 0) return 0;
-  return kernel.result;
+unsigned readKeeping(int& count, int*& tags) {
+  const unsigned ok = tinykernel::read(count, tags);
+  handedOut = tags;
+  return ok;
 }
 
-unsigned kernelRead(int& count, int*& tags) {
-  int id = 0;
-  if (openRead(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, "", 1, id) != 0) return 0;
-  std::string text, block;
-  while (readFrom(MV_GUISE_TRANSMIT, id, 4, block) == 0) text += block;
-  closeStream(MV_GUISE_TRANSMIT, id, 1);
-  if (!kernel.result) return 0;
-  std::vector<int> received;
-  std::istringstream in(text);
-  for (int tag = 0; in >> tag;) received.push_back(tag);
-  count = static_cast<int>(received.size());
-  tags = static_cast<int*>(std::malloc(sizeof(int) * (received.size() + 1)));
-  std::copy(received.begin(), received.end(), tags);
-  kernel.handedOut = tags;
-  return 1;
-}
-
-unsigned kernelSplit(int count, int* tags, MvVec<int>& parts) {
-  kernel.splits.emplace_back(count, tags);
-  if (!kernel.splitResult) return 0;
+unsigned split(int count, int* tags, MvVec<int>& parts) {
+  splitTags = tags;
+  splits.emplace_back(tags, tags + count);
   parts.append(-count);
-  return 1;
+  return splitResult;
 }
 
-unsigned kernelFree(void* p) {
-  kernel.freed.push_back(p);
-  std::free(p);
-  return 1;
+// What the last call left: its reports and how often it passed on a failure.
+std::string outcome() {
+  std::string s;
+  for (const MvErrorReport& r : MvErrorState::reports()) {
+    s += r.className + "::" + r.operation + ": " + r.condition + " (" + std::to_string(r.code) + "); ";
+  }
+  s += "rethrown " + std::to_string(MvErrorState::rethrowCount());
+  MvErrorState::clear();
+  return s;
 }
 
-class InMemoryTransmitTest : public FrustrumTest {
+class InMemoryTransmitTest : public fake::LibraryTest {
  protected:
   void SetUp() override {
-    MvKMBrepLib::init();
-    FrustrumTest::SetUp();
-    kernel = Kernel();
-    MvKMBrep::setKmWriteCallback(kernelWrite);
-    MvKMBrep::setKmReadCallback(kernelRead);
-    MvKMBrep::setKmMemoryRelCallback(kernelFree);
-    MvErrorState::clear();
+    fake::LibraryTest::SetUp();
+    tinykernel::install();
+    MvKMBrep::setKmReadCallback(readKeeping);
+    splits.clear();
+    splitResult = 1;
   }
   void TearDown() override {
-    MvKMBrep::setKmWriteCallback(nullptr);
-    MvKMBrep::setKmReadCallback(nullptr);
-    MvKMBrep::setKmSplitCallback(nullptr);
-    MvKMBrep::setKmMemoryRelCallback(nullptr);
-    MvKMBrep::setWriteNominalGeom(0);
-    FrustrumTest::TearDown();
-    MvKMBrepLib::fini();
+    _current.reset();
+    tinykernel::uninstall();
+    fake::LibraryTest::TearDown();
   }
-
-  static void expectOnlyReport(const char* operation, const char* condition) {
-    ASSERT_EQ(MvErrorState::reports().size(), 1u);
-    const MvErrorReport& r = MvErrorState::reports()[0];
-    EXPECT_EQ(r.className, "MvKMBrep");
-    EXPECT_EQ(r.operation, operation);
-    EXPECT_EQ(r.condition, condition);
-    EXPECT_EQ(r.code, 5);
+  // Makes `text` the current host stream's segment, read from its start.
+  void feed(const std::string& text) {
+    _stream = new MvMemoryStream(text.data(), static_cast<int>(text.size()));
+    _current.emplace(*_stream);
+    mvkm::gKmStream.pos = static_cast<int>(text.size());
   }
-
-  static MvVec<int> tags(std::initializer_list<int> values) {
-    MvVec<int> v;
-    for (int t : values) v.append(t);
-    return v;
-  }
-  static std::vector<int> contents(const MvVec<int>& v) { return std::vector<int>(v.begin(), v.end()); }
+  MvAutoPtr<MvMemoryStream> _stream;
+  std::optional<mvkm::CurrentHostStream> _current;
 };
 
 TEST_F(InMemoryTransmitTest, TransmitWritesThePartsIntoTheCurrentHostStream) {
-  MvAutoPtr<MvMemoryStream> stream = new MvMemoryStream();
-  mvkm::CurrentHostStream current(*stream);
-
-  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(MvVec<int>()), 0u);
-  expectOnlyReport("getBinaryStreamFromKm", "kmPartList.length() > 0");
-  EXPECT_TRUE(kernel.written.empty());
-  MvErrorState::clear();
+  feed("");
+  MvVec<int> parts;
+  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(parts), 0u);
+  EXPECT_EQ(outcome(), "MvKMBrep::getBinaryStreamFromKm: kmPartList.length() > 0 (5); rethrown 0");
+  EXPECT_TRUE(tinykernel::state().writtenCounts.empty());
 
   MvKMBrep::setWriteNominalGeom(2);
-  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(tags({5, 6})), 1u);
-  ASSERT_EQ(kernel.written.size(), 1u);
-  EXPECT_EQ(kernel.written[0], (std::vector<int>{5, 6}));
-  EXPECT_EQ(kernel.nominal[0], 2u);
-  EXPECT_EQ(std::string(stream->data(), stream->size()), "5 6 ");
-  EXPECT_TRUE(MvErrorState::reports().empty());
+  parts = fake::tags({5, 6});
+  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(parts), 1u);
+  EXPECT_EQ(outcome(), "rethrown 0");
+  EXPECT_EQ(tinykernel::state().nominalFlags, std::vector<unsigned>{2});
+  EXPECT_EQ(std::string(_stream->data(), _stream->size()), "T 5\nT 6\n");
 
-  kernel.result = 0;
-  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(tags({7})), 0u);
-  EXPECT_EQ(MvErrorState::rethrowCount(), 1);
-  EXPECT_TRUE(MvErrorState::reports().empty());
+  tinykernel::state().failWrite = true;
+  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(parts), 0u);
+  EXPECT_EQ(outcome(), "rethrown 1");
 }
 
 TEST_F(InMemoryTransmitTest, ReceiveAppendsTagsOrSplitsThem) {
-  const std::string text = "7 8 9 ";
-  MvAutoPtr<MvMemoryStream> stream = new MvMemoryStream(text.data(), static_cast<int>(text.size()));
-  mvkm::CurrentHostStream current(*stream);
-  mvkm::gKmStream.pos = static_cast<int>(text.size());
-
-  MvVec<int> parts = tags({1});
+  feed("T 7\nT 8\nT 9\n");
+  MvVec<int> parts = fake::tags({1});
   EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(parts), 1u);
-  EXPECT_EQ(contents(parts), (std::vector<int>{1, 7, 8, 9}));
-  EXPECT_EQ(kernel.freed, (std::vector<void*>{kernel.handedOut}));
+  EXPECT_EQ(fake::toStd(parts), (std::vector<int>{1, 107, 108, 109}));
+  EXPECT_EQ(tinykernel::state().freed, 1);
 
-  ASSERT_TRUE(stream->seek(0));
-  MvKMBrep::setKmSplitCallback(kernelSplit);
-  MvVec<int> split;
-  EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(split), 1u);
-  ASSERT_EQ(kernel.splits.size(), 1u);
-  EXPECT_EQ(kernel.splits[0].first, 3);
-  EXPECT_EQ(kernel.splits[0].second, kernel.handedOut);
-  EXPECT_EQ(contents(split), (std::vector<int>{-3}));
-  EXPECT_EQ(kernel.freed.size(), 2u);
-  EXPECT_EQ(kernel.freed[1], kernel.handedOut);
-  EXPECT_TRUE(MvErrorState::reports().empty());
+  ASSERT_TRUE(_stream->seek(0));
+  MvKMBrep::setKmSplitCallback(split);
+  MvVec<int> parts2;
+  EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(parts2), 1u);
+  EXPECT_EQ(outcome(), "rethrown 0");
+  EXPECT_EQ(splits, (std::vector<std::vector<int>>{{107, 108, 109}}));
+  EXPECT_EQ(splitTags, handedOut);
+  EXPECT_EQ(fake::toStd(parts2), (std::vector<int>{-3}));
+  EXPECT_EQ(tinykernel::state().freed, 2);
 
   // A failing split keeps the array.
-  ASSERT_TRUE(stream->seek(0));
-  kernel.splitResult = 0;
-  EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(split), 0u);
-  EXPECT_EQ(MvErrorState::rethrowCount(), 1);
-  EXPECT_EQ(kernel.freed.size(), 2u);
-  std::free(kernel.handedOut);
+  ASSERT_TRUE(_stream->seek(0));
+  splitResult = 0;
+  EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(parts2), 0u);
+  EXPECT_EQ(outcome(), "rethrown 1");
+  EXPECT_EQ(tinykernel::state().freed, 2);
+  std::free(handedOut);
 }
 
 TEST_F(InMemoryTransmitTest, ReceiveFailures) {
-  const std::string text = "4 ";
-  MvAutoPtr<MvMemoryStream> stream = new MvMemoryStream(text.data(), static_cast<int>(text.size()));
-  mvkm::CurrentHostStream current(*stream);
-  mvkm::gKmStream.pos = static_cast<int>(text.size());
-
+  feed("T 4\n");
   // Without a memory-release callback the tags stay appended.
   MvKMBrep::setKmMemoryRelCallback(nullptr);
   MvVec<int> parts;
   EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(parts), 0u);
-  expectOnlyReport("getKmFromBinaryStream", "_pfKmMemoryRelCB != NULL");
-  EXPECT_EQ(contents(parts), (std::vector<int>{4}));
-  std::free(kernel.handedOut);
-  MvErrorState::clear();
+  EXPECT_EQ(outcome(), "MvKMBrep::getKmFromBinaryStream: _pfKmMemoryRelCB != NULL (5); rethrown 0");
+  EXPECT_EQ(fake::toStd(parts), (std::vector<int>{104}));
+  std::free(handedOut);
 
-  MvKMBrep::setKmMemoryRelCallback(kernelFree);
-  ASSERT_TRUE(stream->seek(0));
-  kernel.result = 0;
-  kernel.handedOut = nullptr;
+  // A failing read callback appends nothing and frees nothing.
+  MvKMBrep::setKmMemoryRelCallback(tinykernel::freeTags);
+  ASSERT_TRUE(_stream->seek(0));
+  tinykernel::state().failRead = true;
   EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(parts), 0u);
-  EXPECT_EQ(MvErrorState::rethrowCount(), 1);
-  EXPECT_TRUE(MvErrorState::reports().empty());
-  EXPECT_EQ(contents(parts), (std::vector<int>{4}));
-  EXPECT_TRUE(kernel.freed.empty());
+  EXPECT_EQ(outcome(), "rethrown 1");
+  EXPECT_EQ(fake::toStd(parts), (std::vector<int>{104}));
+  EXPECT_EQ(tinykernel::state().freed, 0);
 
-  // Unregistered transmit callbacks are reported, not called.
   MvKMBrep::setKmReadCallback(nullptr);
-  MvKMBrep::setKmWriteCallback(nullptr);
   EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(parts), 0u);
-  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(parts), 0u);
-  ASSERT_EQ(MvErrorState::reports().size(), 2u);
-  EXPECT_EQ(MvErrorState::reports()[0].condition, "_pfKmReadCB != NULL");
-  EXPECT_EQ(MvErrorState::reports()[1].condition, "_pfKmWriteCB != NULL");
+  EXPECT_EQ(outcome(), "MvKMBrep::getKmFromBinaryStream: _pfKmReadCB != NULL (5); rethrown 0");
 }
 
 }  // namespace
-}  // namespace frustrum_test

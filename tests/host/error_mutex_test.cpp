@@ -3,23 +3,18 @@
 #include "host/MvMutex.h"
 #include "host_test_util.h"
 
-#include <atomic>
 #include <string>
 #include <thread>
 
-using host_test::expectLastReport;
-using host_test::HostTest;
-
 namespace {
-class ErrorMutexTest : public HostTest {};
+using ErrorMutexTest = host_test::HostTest;
 }  // namespace
 
-TEST_F(ErrorMutexTest, ReportsArePerThread) {
+TEST_F(ErrorMutexTest, ReportsArePerThreadAndCanThrow) {
   MvErrorState::throwStdError("MvKMBrep", "op", "a != NULL", 5);
   MvErrorState::rethrowError();
-  expectLastReport("MvKMBrep", "op", "a != NULL", 5);
+  host_test::expectLastReport("MvKMBrep", "op", "a != NULL", 5);
   EXPECT_EQ(MvErrorState::rethrowCount(), 1);
-
   std::size_t otherBefore = 99;
   std::thread other([&] {
     otherBefore = MvErrorState::reports().size();
@@ -27,70 +22,35 @@ TEST_F(ErrorMutexTest, ReportsArePerThread) {
   });
   other.join();
   EXPECT_EQ(otherBefore, 0u);
-  ASSERT_EQ(MvErrorState::reports().size(), 1u);
-  EXPECT_EQ(MvErrorState::reports()[0].className, "MvKMBrep");
+  EXPECT_EQ(MvErrorState::reports().size(), 1u);
 
   MvErrorState::clear();
-  EXPECT_TRUE(MvErrorState::reports().empty());
   EXPECT_EQ(MvErrorState::rethrowCount(), 0);
-}
-
-TEST_F(ErrorMutexTest, ThrowOnErrorRaisesAfterRecording) {
   MvErrorState::setThrowOnError(true);
   try {
     MvErrorState::throwStdError("MvVecBase", "remove", "start<0", 1);
-    FAIL() << "no MvError raised";
+    ADD_FAILURE() << "no MvError raised";
   } catch (const MvError& e) {
-    EXPECT_EQ(e.report().className, "MvVecBase");
     EXPECT_EQ(e.report().code, 1);
     EXPECT_EQ(std::string(e.what()), "MvVecBase::remove: start<0 (code 1)");
   }
-  EXPECT_EQ(MvErrorState::reports().size(), 1u);
-  MvErrorState::setThrowOnError(false);
-  EXPECT_NO_THROW(MvErrorState::throwStdError("a", "b", "c", 5));
+  EXPECT_EQ(MvErrorState::reports().size(), 1u);  // recorded before it was thrown
 }
 
-TEST_F(ErrorMutexTest, MutexRecursionAndOwnership) {
+TEST_F(ErrorMutexTest, MutexRecursionTimeOutAndOwnership) {
   MvMutex m;
   EXPECT_EQ(m.lock(0), 1u);
   EXPECT_EQ(m.lock(MvMutex::kInfinite), 1u);
   EXPECT_EQ(m.heldDepth(), 2);
-
-  unsigned otherLock = 9;
-  unsigned otherUnlock = 9;
-  int otherDepth = 9;
+  unsigned otherLock = 9, otherUnlock = 9;
   std::thread other([&] {
     otherUnlock = m.unlock();
     otherLock = m.lock(50);
-    otherDepth = m.heldDepth();
   });
   other.join();
-  EXPECT_EQ(otherUnlock, 0u);
-  EXPECT_EQ(otherLock, 0u);
-  EXPECT_EQ(otherDepth, 0);
+  EXPECT_EQ(otherUnlock + otherLock, 0u);
+  EXPECT_EQ(m.heldDepth(), 2);
 
-  EXPECT_EQ(m.unlock(), 1u);
-  EXPECT_EQ(m.heldDepth(), 1);
-  EXPECT_EQ(m.unlock(), 1u);
+  EXPECT_EQ(m.unlock() + m.unlock(), 2u);
   EXPECT_EQ(m.unlock(), 0u);
-}
-
-TEST_F(ErrorMutexTest, InfiniteLockWaitsUntilFreed) {
-  MvMutex m;
-  ASSERT_EQ(m.lock(0), 1u);
-  std::atomic<bool> released{false};
-  std::atomic<bool> sawReleased{false};
-  std::atomic<unsigned> got{0};
-  std::thread waiter([&] {
-    got = m.lock(MvMutex::kInfinite);
-    sawReleased = released.load();
-    m.unlock();
-  });
-  released = true;
-  EXPECT_EQ(m.unlock(), 1u);
-  waiter.join();
-  EXPECT_EQ(got.load(), 1u);
-  EXPECT_TRUE(sawReleased.load());
-  EXPECT_EQ(m.lock(0), 1u);
-  EXPECT_EQ(m.unlock(), 1u);
 }

@@ -14,12 +14,13 @@
 
 namespace host_test {
 
-// Starts every test with no reports, no armed failure seam and no throwing.
+constexpr const char* kAllocFailed = "Allocation failed: p = new MvChar[cNewAllocBytes]";
+
+// Starts and ends every test with no reports, no armed failure seam and no throwing.
 class HostTest : public ::testing::Test {
  protected:
-  void SetUp() override { resetState(); }
-  void TearDown() override { resetState(); }
-  static void resetState() {
+  void SetUp() override { TearDown(); }
+  void TearDown() override {
     MvErrorState::clear();
     MvErrorState::setThrowOnError(false);
     MvHeap::disarm();
@@ -29,8 +30,7 @@ class HostTest : public ::testing::Test {
 inline long long memoryInUse() { return MvPlatform::instance()->memoryInUse(); }
 
 // Checks that the last report of this thread is exactly the given one.
-inline void expectLastReport(const char* className, const char* operation, const char* condition,
-                             int code) {
+inline void expectLastReport(const char* className, const char* operation, const char* condition, int code) {
   const auto& reports = MvErrorState::reports();
   ASSERT_FALSE(reports.empty());
   EXPECT_EQ(reports.back().className, className);
