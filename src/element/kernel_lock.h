@@ -6,6 +6,7 @@
 #define MVKM_ELEMENT_KERNEL_LOCK_H
 
 #include "element/MvKMBrep.h"
+#include "element/scope_exit.h"
 
 #include <exception>
 
@@ -14,17 +15,8 @@ namespace mvkm {
 class KernelLockGuard {
  public:
   KernelLockGuard() : _inFlight(std::uncaught_exceptions()) { MvKMBrep::staticLock(MvMutex::kInfinite); }
-  // The unlock report may throw (throw-on-error); while another exception
-  // is already passing through, that one wins and the report stays recorded.
   ~KernelLockGuard() noexcept(false) {
-    if (std::uncaught_exceptions() > _inFlight) {
-      try {
-        MvKMBrep::staticUnlock();
-      } catch (...) {
-      }
-    } else {
-      MvKMBrep::staticUnlock();
-    }
+    giveBackFromDestructor(_inFlight, [] { MvKMBrep::staticUnlock(); });
   }
   KernelLockGuard(const KernelLockGuard&) = delete;
   KernelLockGuard& operator=(const KernelLockGuard&) = delete;

@@ -1,6 +1,7 @@
 #include "element/tag_copies.h"
 
 #include "element/MvKMBrep.h"
+#include "element/scope_exit.h"
 
 #include <exception>
 
@@ -40,15 +41,7 @@ void releaseTags(const MvVec<int>& tags) {
 UnownedTags::UnownedTags() : _inFlight(std::uncaught_exceptions()) {}
 
 UnownedTags::~UnownedTags() noexcept(false) {
-  if (_kept) return;
-  if (std::uncaught_exceptions() > _inFlight) {
-    try {
-      releaseTags(tags);
-    } catch (...) {
-    }
-  } else {
-    releaseTags(tags);
-  }
+  if (!_kept) giveBackFromDestructor(_inFlight, [this] { releaseTags(tags); });
 }
 
 }  // namespace mvkm
