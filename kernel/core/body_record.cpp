@@ -3,41 +3,35 @@
 
 namespace ksample {
 
-int faceCountOf(BodyKind kind) {
+namespace {
+
+// Faces, edges and used dimensions of each kind; all zero for a value that
+// names no kind.
+struct Topology {
+  int faces;
+  int edges;
+  int dimensions;
+};
+
+Topology topologyOf(BodyKind kind) {
   switch (kind) {
     case BodyKind::Box:
-      return 6;
+      return {6, 12, 3};
     case BodyKind::Cylinder:
-      return 3;
+      return {3, 2, 2};
     case BodyKind::Sphere:
-      return 1;
+      return {1, 0, 1};
   }
-  return 0;
+  return {0, 0, 0};
 }
 
-int edgeCountOf(BodyKind kind) {
-  switch (kind) {
-    case BodyKind::Box:
-      return 12;
-    case BodyKind::Cylinder:
-      return 2;
-    case BodyKind::Sphere:
-      return 0;
-  }
-  return 0;
-}
+}  // namespace
 
-int dimensionCountOf(BodyKind kind) {
-  switch (kind) {
-    case BodyKind::Box:
-      return 3;
-    case BodyKind::Cylinder:
-      return 2;
-    case BodyKind::Sphere:
-      return 1;
-  }
-  return 0;
-}
+int faceCountOf(BodyKind kind) { return topologyOf(kind).faces; }
+
+int edgeCountOf(BodyKind kind) { return topologyOf(kind).edges; }
+
+int dimensionCountOf(BodyKind kind) { return topologyOf(kind).dimensions; }
 
 bool isValidColour(const Rgba& rgba) {
   if (rgba[3] < 0.0f) return true;

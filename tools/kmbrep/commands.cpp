@@ -136,9 +136,9 @@ int runDemo(const Args& args) {
   exportGltf(model, dir + "/demo.gltf");
   const double tExport = clock.lap();
 
-  const long long segmentBytes = hostBytes - MvFileStream::kHeaderBytes - 16 - 4 - 16;
+  const int segmentBytes = firstSegmentLength(hostPath);
   std::printf("kmbrep demo: %zu parts of %d kinds\n", tags.size(), 3);
-  std::printf("  host file     %s: %lld bytes (kernel segment %lld bytes)\n", hostPath.c_str(), hostBytes,
+  std::printf("  host file     %s: %lld bytes (kernel segment %d bytes)\n", hostPath.c_str(), hostBytes,
               segmentBytes);
   std::printf("  kernel file   %s\n", xt.c_str());
   std::printf("  display       %lld triangles in %d colours (%d shapes), %d edge polylines\n", model.triangles,

@@ -36,6 +36,20 @@ long long writeHostFile(const std::string& path, const std::vector<MvKMBrep*>& e
   return size;
 }
 
+int firstSegmentLength(const std::string& path) {
+  // Host file header, then the object: type GUID (16 bytes), record length,
+  // and the element record: version, kernel major, kernel minor, segment length.
+  constexpr int kGuidBytes = 16;
+  constexpr int kIntBytes = 4;
+  MvAutoPtr<MvFileStream> stream(MvFileStream::open(path.c_str()));
+  int length = 0;
+  if (!stream || !stream->seek(int{MvFileStream::kHeaderBytes} + kGuidBytes + 4 * kIntBytes) ||
+      !stream->read(length)) {
+    throw ToolError{path + ": " + firstReport("cannot read the element record")};
+  }
+  return length;
+}
+
 std::vector<LoadedElement> readHostFile(const std::string& path) {
   MvErrorState::clear();
   MvAutoPtr<MvFileStream> stream(MvFileStream::open(path.c_str()));

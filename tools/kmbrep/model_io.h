@@ -19,6 +19,9 @@ struct LoadedElement {
 // Writes the elements into a new host file, whole or not at all; returns its
 // size in bytes. Throws ToolError.
 long long writeHostFile(const std::string& path, const std::vector<MvKMBrep*>& elements);
+// The segment length (the kernel's transmit bytes) stored with the first
+// object of a host file, read from its element record. Throws ToolError.
+int firstSegmentLength(const std::string& path);
 // Reads every element of a host file (objects of other types are skipped).
 // Throws ToolError naming the file and the first problem.
 std::vector<LoadedElement> readHostFile(const std::string& path);
