@@ -1,58 +1,41 @@
 #include "errors.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "ksample/kernel.h"
 
 namespace ksample {
 namespace {
 
-// A thread's error text is destroyed when the thread ends; on the main
-// thread that happens before static objects are destroyed, whose
-// destructors may still call the kernel. After that the text is gone: calls
-// record nothing and lastError() is empty. The flag is trivially destroyed,
-// so it stays readable until the thread's storage goes.
-thread_local bool tErrorGone = false;
-
+// The calling thread's last error text, kept in a fixed buffer so that the
+// record is trivially destroyed. Nothing then has to run when a thread ends:
+// the text stays readable for as long as the thread's storage lasts, also
+// from destructors of other thread_local objects (mingw-w64 frees a thread's
+// storage before it runs those destructors, so a heap-backed text would be
+// destroyed after its memory is gone), and recording never allocates.
 struct ThreadError {
-  std::string text;
-  ~ThreadError() { tErrorGone = true; }
+  static constexpr std::size_t kCapacity = 255;
+  char text[kCapacity + 1];
+  std::size_t length;
 };
 
-// The calling thread's error text, or null once it is gone.
-std::string* threadError() {
-  if (tErrorGone) return nullptr;
-  thread_local ThreadError error;
-  return &error.text;
-}
-
-const std::string& noText() {
-  // Never destroyed, so it outlives every caller.
-  static const std::string* const none = new std::string();
-  return *none;
-}
+thread_local ThreadError tError{};
 
 }  // namespace
 
-const std::string& lastError() {
-  const std::string* text = threadError();
-  return text ? *text : noText();
-}
+std::string lastError() { return std::string(tError.text, tError.length); }
 
 namespace detail {
 
-void clearError() {
-  if (std::string* text = threadError()) text->clear();
-}
+void clearError() { tError.length = 0; }
 
 int fail(int code, const std::string& text) {
-  std::string* error = threadError();
-  if (!error) return code;
-  // Assigning may throw only when the message outgrows the thread's buffer;
-  // the texts are short, and a lost text must not hide the code.
-  try {
-    *error = text;
-  } catch (...) {
-    error->clear();
-  }
+  // Texts longer than the buffer keep their beginning; the kernel's own
+  // texts are far shorter.
+  const std::size_t length = std::min(text.size(), ThreadError::kCapacity);
+  std::memcpy(tError.text, text.data(), length);
+  tError.length = length;
   return code;
 }
 

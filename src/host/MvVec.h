@@ -337,9 +337,26 @@ class MvVecBASE {
   }
 
   static T& scratch() {
+#if defined(__MINGW32__)
+    // mingw-w64 frees a thread's thread_local storage before it runs the
+    // destructors of the thread's thread_local objects, so a scratch element
+    // with a destructor would be destroyed after its memory is gone. There
+    // it lives in raw per-thread storage that nothing destroys when the
+    // thread ends: the next failed access on the thread drops what was
+    // written, a thread that ends first leaves it behind.
+    alignas(T) thread_local unsigned char storage[sizeof(T)];
+    thread_local bool made = false;
+    T* element = reinterpret_cast<T*>(storage);
+    if (made) element->~T();
+    made = false;
+    element = new (storage) T{};
+    made = true;
+    return *element;
+#else
     thread_local T element{};
     element = T{};
     return element;
+#endif
   }
 };
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -159,4 +160,21 @@ TEST_F(ContainersTest, RefusedOrFailedGrowthLeavesVectorUnchanged) {
     EXPECT_EQ(state(v), State(std::vector<int>(kFive, kFive + 5), 6));
     EXPECT_EQ(memoryInUse(), before);
   }
+}
+
+// A refused growing access yields the thread's scratch element: what is
+// written there is dropped at the next such access, and a thread that ends
+// holding a written scratch element ends cleanly.
+TEST_F(ContainersTest, RefusedGrowingAccessWritesAreDropped) {
+  std::thread([] {
+    MvVec<MvVec<int>> outer;
+    const long long before = memoryInUse();
+    outer[INT_MAX - 1].append(kFive, 5);
+    EXPECT_GT(memoryInUse(), before);
+    EXPECT_EQ(outer[INT_MAX - 1].length(), 0);
+    EXPECT_EQ(memoryInUse(), before);
+    EXPECT_EQ(outer.length(), 0);
+    expectLastReport("MvVecBase", "reallocMem", kAllocFailed, 20);
+    outer[INT_MAX - 1].append(kFive, 3);
+  }).join();
 }

@@ -31,8 +31,10 @@ enum ErrorCode : int {
 constexpr int kVersionMajor = 3;
 constexpr int kVersionMinor = 2;
 
-// The calling thread's last error text; empty after a successful call.
-const std::string& lastError();
+// The calling thread's last error text (at most 255 characters); empty after
+// a successful call. Readable until the thread ends, also from destructors of
+// the thread's thread_local objects.
+std::string lastError();
 
 // Starts a session with the given frustrum (every entry must be set) and
 // calls its startFileFrustrum. Fails with kErrAlreadyStarted,
