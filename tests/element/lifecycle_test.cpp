@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #if defined(_WIN32)
@@ -17,36 +18,26 @@ void setEnv(const char* name, const char* value) {
 #if defined(_WIN32)
   _putenv_s(name, value ? value : "");
 #else
-  if (value)
-    setenv(name, value, 1);
-  else
-    unsetenv(name);
+  value ? setenv(name, value, 1) : unsetenv(name);
 #endif
 }
 
-// Sets or removes the two schema variables for a scope.
-class SchemaEnvironment {
- public:
-  SchemaEnvironment(const char* support, const char* schema) {
-    save("MV_KORV_SUPPORT_PATH", _support, _hadSupport);
-    save("K_SCHEMA", _schema, _hadSchema);
-    setEnv("MV_KORV_SUPPORT_PATH", support);
-    setEnv("K_SCHEMA", schema);
+// The schema path init takes with the two variables set (null: removed);
+// the variables are put back afterwards.
+std::string schemaPathWith(const char* support, const char* schema) {
+  const char* const names[] = {"MV_KORV_SUPPORT_PATH", "K_SCHEMA"};
+  const char* const values[] = {support, schema};
+  std::optional<std::string> saved[2];
+  for (int i = 0; i < 2; ++i) {
+    if (const char* v = std::getenv(names[i])) saved[i] = v;
+    setEnv(names[i], values[i]);
   }
-  ~SchemaEnvironment() {
-    setEnv("MV_KORV_SUPPORT_PATH", _hadSupport ? _support.c_str() : nullptr);
-    setEnv("K_SCHEMA", _hadSchema ? _schema.c_str() : nullptr);
-  }
-
- private:
-  static void save(const char* name, std::string& value, bool& had) {
-    const char* v = std::getenv(name);
-    had = v != nullptr;
-    if (v) value = v;
-  }
-  std::string _support, _schema;
-  bool _hadSupport = false, _hadSchema = false;
-};
+  MvKMBrepLib::init();
+  std::string path = MvKMBrepLib::getKmSchemaPath();
+  MvKMBrepLib::fini();
+  for (int i = 0; i < 2; ++i) setEnv(names[i], saved[i] ? saved[i]->c_str() : nullptr);
+  return path;
+}
 
 // The file the library was loaded from; empty if it cannot be told.
 std::string libraryFile() {
@@ -64,86 +55,65 @@ std::string libraryFile() {
 #endif
 }
 
-std::string schemaPathAfterInit() {
-  MvKMBrepLib::init();
-  std::string path = MvKMBrepLib::getKmSchemaPath();
-  MvKMBrepLib::fini();
-  return path;
-}
-
 TEST(Lifecycle, InitAndFiniAreCounted) {
-  EXPECT_EQ(MvKMBrepLib::getKmSchemaPath(), nullptr);
-  EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex, nullptr);
+  // How many of the schema path, the kernel lock and the element's type record exist.
+  const auto upParts = [] {
+    return (MvKMBrepLib::getKmSchemaPath() != nullptr) + (MvKMBrep::s_pKorvaniteMutex != nullptr) +
+           (MvKMBrep::classTypePtr() != nullptr);
+  };
+  EXPECT_EQ(upParts(), 0);
   MvKMBrepLib::init();
   MvKMBrepLib::init();
   MvKMBrepLib::fini();
-  EXPECT_NE(MvKMBrepLib::getKmSchemaPath(), nullptr);
-  EXPECT_NE(MvKMBrep::s_pKorvaniteMutex, nullptr);
-  EXPECT_NE(MvKMBrep::classTypePtr(), nullptr);
-  EXPECT_EQ(MvKMBrepOnFly::classTypePtr(), nullptr);
+  EXPECT_EQ(upParts(), 3);
+  EXPECT_EQ(MvKMBrepOnFly::classTypePtr(), nullptr);  // the host registers the holder
   MvKMBrepLib::fini();
-  EXPECT_EQ(MvKMBrepLib::getKmSchemaPath(), nullptr);
-  EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex, nullptr);
-  EXPECT_EQ(MvKMBrep::classTypePtr(), nullptr);
+  EXPECT_EQ(upParts(), 0);
 
   // An extra fini drives the count below zero; the next init brings it to
   // zero and still initialises fully, and the fini after it tears down.
   MvKMBrepLib::fini();
   MvKMBrepLib::init();
-  EXPECT_NE(MvKMBrep::s_pKorvaniteMutex, nullptr);
+  EXPECT_EQ(upParts(), 3);
   MvMutex* lock = MvKMBrep::s_pKorvaniteMutex;
   MvKMBrepLib::init();  // count 1: already up, the lock is kept
   EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex, lock);
   MvKMBrepLib::fini();
-  EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex, nullptr);
+  EXPECT_EQ(upParts(), 0);
   MvKMBrepLib::init();  // back to a count of 1
   MvKMBrepLib::fini();
-  EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex, nullptr);
+  EXPECT_EQ(upParts(), 0);
 }
 
 TEST(Lifecycle, SchemaDirectoryComesFromTheEnvironment) {
-  {
-    SchemaEnvironment env(nullptr, nullptr);
-    EXPECT_EQ(schemaPathAfterInit(), "/");
-  }
-  {
-    SchemaEnvironment env("/opt/support", "/opt/schema");
-    EXPECT_EQ(schemaPathAfterInit(), "/opt/support");
-  }
-  {
-    SchemaEnvironment env(nullptr, "/opt/schema/");
-    EXPECT_EQ(schemaPathAfterInit(), "/opt/schema/");
-  }
+  const std::string longDir(700, 'd');
+  const struct {
+    const char* support;
+    const char* schema;
+    std::string expected;
+  } cases[] = {
+      {nullptr, nullptr, "/"},
+      {"/opt/support", "/opt/schema", "/opt/support"},
+      {nullptr, "/opt/schema/", "/opt/schema/"},
 #if !defined(_WIN32)
-  {
-    // Set to an empty text counts as set.
-    SchemaEnvironment env("", "/opt/schema");
-    EXPECT_EQ(schemaPathAfterInit(), "");
-  }
+      {"", "/opt/schema", ""},  // set to an empty text counts as set
 #endif
-  {
-    // A directory too long for the 512-byte buffer is cut, never overflowed.
-    const std::string longDir(700, 'd');
-    SchemaEnvironment env(longDir.c_str(), nullptr);
-    EXPECT_EQ(schemaPathAfterInit(), std::string(511, 'd'));
-  }
+      {longDir.c_str(), nullptr, std::string(511, 'd')},  // cut to the 512-byte buffer, never overflowed
+  };
+  for (const auto& c : cases) EXPECT_EQ(schemaPathWith(c.support, c.schema), c.expected);
 }
 
 TEST(Lifecycle, BuildIdentityIsStampedInTheLibrary) {
   EXPECT_STREQ(MvKMBrepLib::version(), "6.1.1.0");
   EXPECT_STREQ(MvKMBrepLib::build(), "51026");
-  EXPECT_EQ(MvKMBrepLib::status(), 82);
-  EXPECT_EQ(MvKMBrepLib::status(), MvBuildInfo::MvBuildRelease);
+  EXPECT_EQ(MvKMBrepLib::status(), 82);  // 'R', a release build
   const std::string library = libraryFile();
   ASSERT_FALSE(library.empty());
   std::ifstream file(library, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  const std::string version = std::string("_______QOB_VERSION_MARKER_______6.1.1.0") + '\0';
-  const std::string build = std::string("________QOB_BUILD_MARKER________51026") + '\0';
-  const std::string status = std::string("_______QOB_STATUS_MARKER________R") + '\0';
-  EXPECT_NE(bytes.find(version), std::string::npos);
-  EXPECT_NE(bytes.find(build), std::string::npos);
-  EXPECT_NE(bytes.find(status), std::string::npos);
+  for (const char* marker : {"_______QOB_VERSION_MARKER_______6.1.1.0", "________QOB_BUILD_MARKER________51026",
+                             "_______QOB_STATUS_MARKER________R"})
+    EXPECT_NE(bytes.find(std::string(marker) + '\0'), std::string::npos) << marker;
 }
 
 }  // namespace

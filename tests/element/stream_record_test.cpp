@@ -2,6 +2,7 @@
 #include "support/frustrum_kernel.h"
 
 #include <string>
+#include <utility>
 
 using fake::Report;
 using fake::tags;
@@ -9,20 +10,13 @@ using fake::toStd;
 
 namespace {
 
-std::vector<std::string>& debugLines() {
-  static std::vector<std::string> lines;
-  return lines;
-}
+std::vector<std::string> debugLines;
 
-void collectDebugLine(const char* line) { debugLines().push_back(line); }
-
-std::vector<int> intsOf(const MvMemoryStream& s, int count) {
-  std::vector<int> out;
-  for (int i = 0; i < count; ++i) {
-    int v = 0;
-    std::memcpy(&v, s.data() + 4 * i, 4);
-    out.push_back(v);
-  }
+// The bytes of 32-bit little-endian integers, as the stream writes them.
+std::string ints(std::initializer_list<int> values) {
+  std::string out;
+  for (int v : values)
+    for (int b = 0; b < 4; ++b) out += static_cast<char>(static_cast<unsigned>(v) >> (8 * b));
   return out;
 }
 
@@ -32,8 +26,8 @@ class StreamRecordTest : public fake::LibraryTest {
     fake::LibraryTest::SetUp();
     tinykernel::install();
     MvKMBrep::setKmReleaseCallback(fake::release);
-    debugLines().clear();
-    mvSetDebugSink(collectDebugLine);
+    debugLines.clear();
+    mvSetDebugSink([](const char* line) { debugLines.push_back(line); });
   }
   void TearDown() override {
     mvSetDebugSink(nullptr);
@@ -46,159 +40,111 @@ class StreamRecordTest : public fake::LibraryTest {
     e->appendKmPart(tags(parts), 0);
     return e;
   }
-  void expectIdle() {
-    EXPECT_EQ(mvFrustrumHasHostStream(), 0);
-    EXPECT_EQ(mvFrustrumSegmentEnd(), 0);
-    EXPECT_EQ(mvFrustrumOpenStreamCount(), 0);
+  // The stream given back, no host stream current, no frustrum stream open, the lock free.
+  void expectIdle(const MvMemoryStream& s) {
+    EXPECT_EQ(s.refCount(), 1);
+    EXPECT_TRUE(!mvFrustrumHasHostStream() && !mvFrustrumSegmentEnd() && !mvFrustrumOpenStreamCount());
     EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex->heldDepth(), 0);
   }
 };
 
-TEST_F(StreamRecordTest, RecordHoldsVersionsLengthAndSegment) {
+// Records hold version 1, the kernel's version, the segment length and the
+// segment; an element without parts is written with length 0 and read back empty.
+TEST_F(StreamRecordTest, RecordsRoundTrip) {
   MvKMBrep::setWriteNominalGeom(2);
-  MvAutoPtr<MvKMBrep> e = make({7, 9});
   MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
-  ASSERT_EQ(e->serialize(*s), 1u);
-  const std::string segment = "T 7\nT 9\n";
-  ASSERT_EQ(s->size(), 16 + static_cast<int>(segment.size()));
-  EXPECT_EQ(intsOf(*s, 4), (std::vector<int>{1, 3, 2, static_cast<int>(segment.size())}));
-  EXPECT_EQ(std::string(s->data() + 16, segment.size()), segment);
-  int pos = 0;
-  s->getPosition(pos);
-  EXPECT_EQ(pos, s->size());
+  ASSERT_EQ(make({7, 9, 11})->serialize(*s), 1u);
+  ASSERT_EQ(MvAutoPtr<MvKMBrep>(new MvKMBrep())->serialize(*s), 1u);
+  s->write(12345);  // the stream stands after each record
+  EXPECT_EQ(std::string(s->data(), s->size()), ints({1, 3, 2, 13}) + "T 7\nT 9\nT 11\n" + ints({1, 3, 2, 0, 12345}));
+  EXPECT_EQ(debugLines, std::vector<std::string>{"No KM data is available for serialize()\n"});
+  EXPECT_EQ(tinykernel::state().writtenCounts, std::vector<int>{3});
   EXPECT_EQ(tinykernel::state().nominalFlags, std::vector<unsigned>{2});
-  EXPECT_EQ(s->refCount(), 1);
-  expectIdle();
+  expectIdle(*s);
 
-  // Reading it back appends the received parts behind existing ones.
+  // Reading appends the received parts behind existing ones.
   MvAutoPtr<MvKMBrep> back = make({1});
-  MvAutoPtr<MvMemoryStream> in(new MvMemoryStream(s->data(), s->size()));
+  MvAutoPtr<MvKMBrep> none(new MvKMBrep());
   tinykernel::state().major = 4;
-  ASSERT_EQ(back->deserialize(*in), 1u);
-  EXPECT_EQ(toStd(back->kmPart()), (std::vector<int>{1, 107, 109}));
-  EXPECT_EQ(toStd(back->kmPartOwnerFlags()), (std::vector<unsigned>{0, 0, 0}));
-  int major = 0, minor = 0;
-  MvKMBrep::storedKmVersion(major, minor);
-  EXPECT_EQ(major, 3);  // the version stored with the data, not the running one
-  EXPECT_EQ(minor, 2);
-  EXPECT_EQ(tinykernel::state().freed, 1);
-  EXPECT_EQ(in->refCount(), 1);
-  EXPECT_TRUE(MvErrorState::reports().empty());
-  expectIdle();
-}
-
-TEST_F(StreamRecordTest, ElementWithoutPartsRoundTrips) {
-  MvAutoPtr<MvKMBrep> e(new MvKMBrep());
-  MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
-  ASSERT_EQ(e->serialize(*s), 1u);
-  s->write(12345);
-  EXPECT_EQ(intsOf(*s, 5), (std::vector<int>{1, 3, 2, 0, 12345}));
-  EXPECT_EQ(debugLines(), std::vector<std::string>{"No KM data is available for serialize()\n"});
-  EXPECT_TRUE(tinykernel::state().writtenCounts.empty());
-  expectIdle();
-
-  MvAutoPtr<MvKMBrep> back(new MvKMBrep());
   s->seek(0);
   ASSERT_EQ(back->deserialize(*s), 1u);
-  EXPECT_EQ(back->isEmpty(), 1u);
+  ASSERT_EQ(none->deserialize(*s), 1u);
+  EXPECT_EQ(toStd(back->kmPart()), (std::vector<int>{1, 107, 109, 111}));
+  EXPECT_EQ(toStd(back->kmPartOwnerFlags()), (std::vector<unsigned>{0, 0, 0, 0}));
+  EXPECT_EQ(none->isEmpty(), 1u);
   int next = 0;
   ASSERT_EQ(s->read(next), 1u);
   EXPECT_EQ(next, 12345);
-  expectIdle();
-}
+  int major = 0, minor = 0;
+  MvKMBrep::storedKmVersion(major, minor);
+  EXPECT_EQ(std::make_pair(major, minor), std::make_pair(3, 2));  // stored with the data, not the running one
+  EXPECT_EQ(tinykernel::state().freed, 1);
+  EXPECT_TRUE(MvErrorState::reports().empty());
+  expectIdle(*s);
 
-TEST_F(StreamRecordTest, RefusalsOnWriting) {
-  MvAutoPtr<MvKMBrep> e = make({1});
-  MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
-  MvPartition::setVersion(7, 5);
-  EXPECT_EQ(e->serialize(*s), 0u);
-  EXPECT_EQ(s->size(), 0);
-  EXPECT_EQ(fake::reports(), (std::vector<Report>{{"MvKMBrep", "serialize", "majorVer >= 8", 5}}));
-  MvPartition::setVersion(8, 0);
+  // The kernel stops early (one 7-byte block of 13): the stream still stands after the segment.
+  tinykernel::state().readLimit = 4;
+  s->seek(0);
+  ASSERT_EQ(none->deserialize(*s), 1u);
+  EXPECT_EQ(toStd(none->kmPart()), (std::vector<int>{107, 109}));
+  int pos = 0;
+  s->getPosition(pos);
+  EXPECT_EQ(pos, 16 + 13);
 
-  MvErrorState::clear();
-  MvKMBrep::setKmWriteCallback(nullptr);
-  EXPECT_EQ(e->serialize(*s), 0u);
-  EXPECT_EQ(fake::reports(), (std::vector<Report>{{"MvKMBrep", "serialize",
-                                                    "(_pfKmVersionCB != NULL) && (_pfKmWriteCB != NULL)", 5}}));
-  MvKMBrep::setKmWriteCallback(tinykernel::write);
+  // A failing receive keeps nothing, holds no stream and leaves the holder link dropped.
+  tinykernel::state().readLimit = -1;
+  tinykernel::state().failRead = true;
+  MvAutoPtr<MvKMBrepOnFly> holder(new MvKMBrepOnFly());
+  none->setKmBrepOnFly(holder);
+  s->seek(0);
+  EXPECT_EQ(none->deserialize(*s), 0u);
+  EXPECT_EQ(toStd(none->kmPart()), (std::vector<int>{107, 109}));
+  EXPECT_EQ(holder->refCount(), 1);
+  expectIdle(*s);
 
-  MvErrorState::clear();
-  tinykernel::state().major = -1;
-  EXPECT_EQ(e->serialize(*s), 0u);
-  EXPECT_EQ(fake::reports().back(), (Report{"MvKMBrep", "serialize", "_kmMajorV >= 0 && _kmMinorV >= 0", 5}));
-  tinykernel::state().major = 3;
-
-  // A failing transmit passes the failure on and keeps no stream.
+  // A failing transmit passes the failure on and holds no stream.
   MvErrorState::clear();
   tinykernel::state().failWrite = true;
-  MvAutoPtr<MvMemoryStream> t(new MvMemoryStream());
-  EXPECT_EQ(e->serialize(*t), 0u);
+  EXPECT_EQ(back->serialize(*s), 0u);
   EXPECT_GE(MvErrorState::rethrowCount(), 1);
-  EXPECT_EQ(t->refCount(), 1);
-  expectIdle();
+  expectIdle(*s);
 }
 
-TEST_F(StreamRecordTest, RefusalsOnReading) {
-  struct Case {
-    std::vector<int> record;
+// Each refusal reports, leaves the element's parts as they were and holds no stream.
+TEST_F(StreamRecordTest, Refusals) {
+  const struct {
+    void (*setup)();
+    std::vector<int> record;  // read into the element; none: the element is written
+    int written;              // bytes a refused write leaves
     Report expected;
+  } cases[] = {
+      {[] { MvPartition::setVersion(7, 5); }, {}, 0, {"MvKMBrep", "serialize", "majorVer >= 8", 5}},
+      {[] { MvKMBrep::setKmWriteCallback(nullptr); }, {}, 0,
+       {"MvKMBrep", "serialize", "(_pfKmVersionCB != NULL) && (_pfKmWriteCB != NULL)", 5}},
+      {[] { tinykernel::state().major = -1; }, {}, 4, {"MvKMBrep", "serialize", "_kmMajorV >= 0 && _kmMinorV >= 0", 5}},
+      {nullptr, {0, 3, 2, 4}, 0, {"MvKMBrep", "deserialize", "Invalid KMBrep version number", 21}},
+      {nullptr, {2, 3, 2, 4}, 0, {"MvKMBrep", "deserialize", "Invalid KMBrep version number", 22}},
+      {nullptr, {1, 3, 2, -4}, 0, {"MvKMBrep", "deserialize", "length > 0", 5}},
+      {nullptr, {1, 3, 2, 400}, 0, {"MvKMBrep", "deserialize", "currPos + length <= stream size", 5}},
+      {[] { MvKMBrep::setKmReadCallback(nullptr); }, {1, 3, 2, 4}, 0,
+       {"MvKMBrep", "deserialize", "(_pfKmVersionCB != NULL) && (_pfKmReadCB != NULL)", 5}},
   };
-  const std::vector<Case> cases = {
-      {{0, 3, 2, 4}, {"MvKMBrep", "deserialize", "Invalid KMBrep version number", 21}},
-      {{2, 3, 2, 4}, {"MvKMBrep", "deserialize", "Invalid KMBrep version number", 22}},
-      {{1, 3, 2, -4}, {"MvKMBrep", "deserialize", "length > 0", 5}},
-      {{1, 3, 2, 400}, {"MvKMBrep", "deserialize", "currPos + length <= stream size", 5}},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.expected.condition);
+    tinykernel::install();
+    MvPartition::setVersion(MvPartition::kCurrentMajor, MvPartition::kCurrentMinor);
     MvErrorState::clear();
+    if (c.setup) c.setup();
     MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
     for (int v : c.record) s->write(v);
     s->seek(0);
     MvAutoPtr<MvKMBrep> e = make({5});
-    EXPECT_EQ(e->deserialize(*s), 0u);
+    EXPECT_EQ(c.record.empty() ? e->serialize(*s) : e->deserialize(*s), 0u);
     EXPECT_EQ(fake::reports(), std::vector<Report>{c.expected});
     EXPECT_EQ(toStd(e->kmPart()), std::vector<int>{5});
-    expectIdle();
+    EXPECT_EQ(s->size(), c.record.empty() ? c.written : 16);
+    expectIdle(*s);
   }
-  MvErrorState::clear();
-  MvKMBrep::setKmReadCallback(nullptr);
-  MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
-  MvAutoPtr<MvKMBrep> e = make({});
-  EXPECT_EQ(e->deserialize(*s), 0u);
-  EXPECT_EQ(fake::reports(), (std::vector<Report>{{"MvKMBrep", "deserialize",
-                                                    "(_pfKmVersionCB != NULL) && (_pfKmReadCB != NULL)", 5}}));
-}
-
-TEST_F(StreamRecordTest, ShortReadsAndFailedReceives) {
-  MvAutoPtr<MvKMBrep> e = make({7, 9, 11});
-  MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
-  ASSERT_EQ(e->serialize(*s), 1u);
-  s->write(777);
-
-  // The kernel stops early: the stream still stands after the segment.
-  tinykernel::state().readLimit = 4;
-  MvAutoPtr<MvKMBrep> back(new MvKMBrep());
-  s->seek(0);
-  ASSERT_EQ(back->deserialize(*s), 1u);
-  EXPECT_EQ(toStd(back->kmPart()), (std::vector<int>{107, 109}));  // one 7-byte block of 13
-  int next = 0;
-  s->read(next);
-  EXPECT_EQ(next, 777);
-
-  // A failing receive keeps nothing, holds no stream and leaves the holder
-  // link dropped.
-  tinykernel::state().readLimit = -1;
-  tinykernel::state().failRead = true;
-  MvAutoPtr<MvKMBrepOnFly> holder(new MvKMBrepOnFly());
-  back->setKmBrepOnFly(holder);
-  s->seek(0);
-  EXPECT_EQ(back->deserialize(*s), 0u);
-  EXPECT_EQ(toStd(back->kmPart()), (std::vector<int>{107, 109}));
-  EXPECT_EQ(back->kmBrepOnFly().get(), nullptr);
-  EXPECT_EQ(holder->refCount(), 1);
-  EXPECT_EQ(s->refCount(), 1);
-  expectIdle();
 }
 
 }  // namespace

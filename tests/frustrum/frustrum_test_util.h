@@ -19,8 +19,7 @@ namespace frustrum_test {
 
 namespace fs = std::filesystem;
 
-// A fresh directory under $MV_TEST_TMP (or /tmp) named for the test,
-// removed with its files.
+// A fresh directory under $MV_TEST_TMP (or /tmp) named for the test, removed with its files.
 class ScratchDir {
  public:
   ScratchDir() {
@@ -53,46 +52,42 @@ inline void writeAll(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// Entry points with plain arguments; each gives the status.
+// Calls an entry point with ifail as its last argument and gives the status.
+template <class EntryPoint, class... Args>
+int call(EntryPoint entryPoint, Args... args) {
+  int ifail = -5;
+  entryPoint(args..., &ifail);
+  return ifail;
+}
+
 inline int openWrite(int guise, int format, const std::string& key, const std::string& header, int& id) {
   const int keyLength = static_cast<int>(key.size()), headerLength = static_cast<int>(header.size());
-  int ifail = -5;
-  openWriteFrustrumFile(&guise, &format, key.c_str(), &keyLength, header.c_str(), &headerLength, &id, &ifail);
-  return ifail;
+  return call(openWriteFrustrumFile, &guise, &format, key.c_str(), &keyLength, header.c_str(), &headerLength, &id);
 }
 
 inline int openRead(int guise, int format, const std::string& key, int skip, int& id) {
   const int keyLength = static_cast<int>(key.size());
-  int ifail = -5;
-  openReadFrustrumFile(&guise, &format, key.c_str(), &keyLength, &skip, &id, &ifail);
-  return ifail;
+  return call(openReadFrustrumFile, &guise, &format, key.c_str(), &keyLength, &skip, &id);
 }
 
 inline int writeTo(int guise, int id, const std::string& bytes) {
   const int count = static_cast<int>(bytes.size());
-  int ifail = -5;
-  writeToFrustrumFile(&guise, &id, &count, bytes.data(), &ifail);
-  return ifail;
+  return call(writeToFrustrumFile, &guise, &id, &count, bytes.data());
 }
 
 // Reads up to maxCount bytes into `out` (replaced).
 inline int readFrom(int guise, int id, int maxCount, std::string& out) {
   std::vector<char> buffer(static_cast<std::size_t>(maxCount));
-  int delivered = -5, ifail = -5;
-  readFromFrustrumFile(&guise, &id, &maxCount, buffer.data(), &delivered, &ifail);
+  int delivered = -5;
+  const int status = call(readFromFrustrumFile, &guise, &id, &maxCount, buffer.data(), &delivered);
   out.assign(buffer.data(), static_cast<std::size_t>(delivered > 0 ? delivered : 0));
-  return ifail;
+  return status;
 }
 
-inline int closeStream(int guise, int id, int action) {
-  int ifail = -5;
-  closeFrustrumFile(&guise, &id, &action, &ifail);
-  return ifail;
-}
+inline int closeStream(int guise, int id, int action) { return call(closeFrustrumFile, &guise, &id, &action); }
 
-// Opens `key` for reading, reads it to its end (which must report end of
-// data) in reads of at most maxCount bytes, closes it and gives its bytes;
-// "status N" when it does not open.
+// Opens `key` for reading, reads it to its end (which must report end of data) in reads of at most maxCount bytes,
+// closes it and gives its bytes; "status N" when it does not open.
 inline std::string readBack(int guise, int format, const std::string& key, int skip, int maxCount = 4096) {
   int id = 0;
   const int opened = openRead(guise, format, key, skip, id);
@@ -109,14 +104,11 @@ inline std::string readBack(int guise, int format, const std::string& key, int s
 class FrustrumTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    int ifail = -5;
-    stopFileFrustrum(&ifail);
-    startFileFrustrum(&ifail);
-    ASSERT_EQ(ifail, 0);
+    call(stopFileFrustrum);
+    ASSERT_EQ(call(startFileFrustrum), 0);
   }
   void TearDown() override {
-    int ifail = -5;
-    stopFileFrustrum(&ifail);
+    call(stopFileFrustrum);
     MvHeap::disarm();
     MvErrorState::clear();
   }

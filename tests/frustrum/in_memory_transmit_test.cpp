@@ -1,17 +1,13 @@
-// The element's in-memory transmit and receive through the registered write,
-// read, split and memory-release callbacks, driven by the small test kernel
-// that transmits tags as text through host-stream records.
+// The element's in-memory transmit and receive through the registered write, read, split and memory-release callbacks,
+// driven by the small test kernel that transmits tags as text through host-stream records.
 #include "frustrum_test_util.h"
 #include "support/fake_kernel_callbacks.h"
 #include "support/frustrum_kernel.h"
-
-#include <optional>
 
 namespace {
 
 int* handedOut = nullptr;  // the last array the read callback handed out
 int* splitTags = nullptr;  // the array the split callback got
-std::vector<std::vector<int>> splits;
 unsigned splitResult = 1;
 
 unsigned readKeeping(int& count, int*& tags) {
@@ -22,8 +18,7 @@ unsigned readKeeping(int& count, int*& tags) {
 
 unsigned split(int count, int* tags, MvVec<int>& parts) {
   splitTags = tags;
-  splits.emplace_back(tags, tags + count);
-  parts.append(-count);
+  for (int i = 0; i < count; ++i) parts.append(-tags[i]);
   return splitResult;
 }
 
@@ -38,96 +33,81 @@ std::string outcome() {
   return s;
 }
 
+// The current host stream is an empty memory stream.
 class InMemoryTransmitTest : public fake::LibraryTest {
  protected:
   void SetUp() override {
     fake::LibraryTest::SetUp();
     tinykernel::install();
     MvKMBrep::setKmReadCallback(readKeeping);
-    splits.clear();
     splitResult = 1;
   }
   void TearDown() override {
-    _current.reset();
     tinykernel::uninstall();
     fake::LibraryTest::TearDown();
   }
-  // Makes `text` the current host stream's segment, read from its start.
-  void feed(const std::string& text) {
-    _stream = new MvMemoryStream(text.data(), static_cast<int>(text.size()));
-    _current.emplace(*_stream);
-    mvkm::gKmStream.pos = static_cast<int>(text.size());
-  }
-  MvAutoPtr<MvMemoryStream> _stream;
-  std::optional<mvkm::CurrentHostStream> _current;
+  MvAutoPtr<MvMemoryStream> _stream = new MvMemoryStream();
+  const mvkm::CurrentHostStream _current{*_stream};
 };
 
-TEST_F(InMemoryTransmitTest, TransmitWritesThePartsIntoTheCurrentHostStream) {
-  feed("");
-  MvVec<int> parts;
-  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(parts), 0u);
+TEST_F(InMemoryTransmitTest, TransmitThenReceiveThroughTheCurrentHostStream) {
+  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(MvVec<int>()), 0u);
   EXPECT_EQ(outcome(), "MvKMBrep::getBinaryStreamFromKm: kmPartList.length() > 0 (5); rethrown 0");
-  EXPECT_TRUE(tinykernel::state().writtenCounts.empty());
-
   MvKMBrep::setWriteNominalGeom(2);
-  parts = fake::tags({5, 6});
-  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(parts), 1u);
+  const MvVec<int> sent = fake::tags({7, 8, 9});
+  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(sent), 1u);
   EXPECT_EQ(outcome(), "rethrown 0");
-  EXPECT_EQ(tinykernel::state().nominalFlags, std::vector<unsigned>{2});
-  EXPECT_EQ(std::string(_stream->data(), _stream->size()), "T 5\nT 6\n");
-
+  EXPECT_EQ(std::string(_stream->data(), _stream->size()), "T 7\nT 8\nT 9\n");
   tinykernel::state().failWrite = true;
-  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(parts), 0u);
+  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(sent), 0u);
   EXPECT_EQ(outcome(), "rethrown 1");
-}
+  // An unregistered write callback is reported, not called.
+  MvKMBrep::setKmWriteCallback(nullptr);
+  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(sent), 0u);
+  EXPECT_EQ(outcome(), "MvKMBrep::getBinaryStreamFromKm: _pfKmWriteCB != NULL (5); rethrown 0");
+  // Called only with parts: the two writes, each of three parts with the flag.
+  EXPECT_EQ(tinykernel::state().writtenCounts, (std::vector<int>{3, 3}));
+  EXPECT_EQ(tinykernel::state().nominalFlags, (std::vector<unsigned>{2, 2}));
 
-TEST_F(InMemoryTransmitTest, ReceiveAppendsTagsOrSplitsThem) {
-  feed("T 7\nT 8\nT 9\n");
-  MvVec<int> parts = fake::tags({1});
-  EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(parts), 1u);
-  EXPECT_EQ(fake::toStd(parts), (std::vector<int>{1, 107, 108, 109}));
-  EXPECT_EQ(tinykernel::state().freed, 1);
-
-  ASSERT_TRUE(_stream->seek(0));
-  MvKMBrep::setKmSplitCallback(split);
-  MvVec<int> parts2;
-  EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(parts2), 1u);
+  // Received tags are appended after the parts the list held.
+  mvkm::gKmStream.pos = _stream->size();  // the segment's end
+  const auto receive = [&](MvVec<int>& into) {
+    EXPECT_TRUE(_stream->seek(0));
+    return MvKMBrep::getKmFromBinaryStream(into);
+  };
+  MvVec<int> parts = fake::tags({1}), splitParts;
+  EXPECT_EQ(receive(parts), 1u);
   EXPECT_EQ(outcome(), "rethrown 0");
-  EXPECT_EQ(splits, (std::vector<std::vector<int>>{{107, 108, 109}}));
-  EXPECT_EQ(splitTags, handedOut);
-  EXPECT_EQ(fake::toStd(parts2), (std::vector<int>{-3}));
-  EXPECT_EQ(tinykernel::state().freed, 2);
-
-  // A failing split keeps the array.
-  ASSERT_TRUE(_stream->seek(0));
-  splitResult = 0;
-  EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(parts2), 0u);
-  EXPECT_EQ(outcome(), "rethrown 1");
-  EXPECT_EQ(tinykernel::state().freed, 2);
-  std::free(handedOut);
-}
-
-TEST_F(InMemoryTransmitTest, ReceiveFailures) {
-  feed("T 4\n");
+  EXPECT_EQ(tinykernel::state().freed, 1);
   // Without a memory-release callback the tags stay appended.
   MvKMBrep::setKmMemoryRelCallback(nullptr);
-  MvVec<int> parts;
-  EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(parts), 0u);
+  EXPECT_EQ(receive(parts), 0u);
   EXPECT_EQ(outcome(), "MvKMBrep::getKmFromBinaryStream: _pfKmMemoryRelCB != NULL (5); rethrown 0");
-  EXPECT_EQ(fake::toStd(parts), (std::vector<int>{104}));
   std::free(handedOut);
-
   // A failing read callback appends nothing and frees nothing.
   MvKMBrep::setKmMemoryRelCallback(tinykernel::freeTags);
-  ASSERT_TRUE(_stream->seek(0));
   tinykernel::state().failRead = true;
-  EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(parts), 0u);
+  EXPECT_EQ(receive(parts), 0u);
   EXPECT_EQ(outcome(), "rethrown 1");
-  EXPECT_EQ(fake::toStd(parts), (std::vector<int>{104}));
-  EXPECT_EQ(tinykernel::state().freed, 0);
+  EXPECT_EQ(fake::toStd(parts), (std::vector<int>{1, 107, 108, 109, 107, 108, 109}));
+  EXPECT_EQ(tinykernel::state().freed, 1);
+
+  // The split callback gets the very array read and makes the parts; a failing split keeps the array.
+  tinykernel::state().failRead = false;
+  MvKMBrep::setKmSplitCallback(split);
+  EXPECT_EQ(receive(splitParts), 1u);
+  EXPECT_EQ(outcome(), "rethrown 0");
+  EXPECT_EQ(splitTags, handedOut);
+  EXPECT_EQ(fake::toStd(splitParts), (std::vector<int>{-107, -108, -109}));
+  EXPECT_EQ(tinykernel::state().freed, 2);
+  splitResult = 0;
+  EXPECT_EQ(receive(splitParts), 0u);
+  EXPECT_EQ(outcome(), "rethrown 1");
+  EXPECT_EQ(tinykernel::state().freed, 2);
+  std::free(handedOut);
 
   MvKMBrep::setKmReadCallback(nullptr);
-  EXPECT_EQ(MvKMBrep::getKmFromBinaryStream(parts), 0u);
+  EXPECT_EQ(receive(parts), 0u);
   EXPECT_EQ(outcome(), "MvKMBrep::getKmFromBinaryStream: _pfKmReadCB != NULL (5); rethrown 0");
 }
 

@@ -1,5 +1,4 @@
-// Reading, writing and closing file streams, small and far larger than one
-// file buffer.
+// Reading, writing and closing file streams, small and far larger than one file buffer.
 #include "frustrum_test_util.h"
 
 using namespace frustrum_test;
@@ -8,8 +7,7 @@ namespace {
 
 class TransferTest : public FrustrumTest {};
 
-// Bytes that differ from block to block, so that a lost or repeated block
-// shows.
+// Bytes that differ from block to block, so that a lost or repeated block shows.
 std::string pattern(std::size_t n) {
   std::string s(n, '\0');
   for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);
@@ -23,28 +21,22 @@ TEST_F(TransferTest, WrongStreamGuiseDirectionOrUnsafeArgumentsAreRefusedWith99)
   ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, dir / "out", "", out), 0);
   ASSERT_EQ(openRead(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, dir / "in", 0, in), 0);
   const std::size_t headerSize = readAll(dir / "out.x_b").size();
-  std::string got;
-  EXPECT_EQ(writeTo(MV_GUISE_TRANSMIT, 9, "x"), MV_FR_UNSPECIFIED);
-  EXPECT_EQ(writeTo(MV_GUISE_SNAPSHOT, out, "x"), MV_FR_UNSPECIFIED);
-  EXPECT_EQ(writeTo(MV_GUISE_TRANSMIT, in, "x"), MV_FR_UNSPECIFIED);
-  EXPECT_EQ(readFrom(MV_GUISE_TRANSMIT, 9, 10, got), MV_FR_UNSPECIFIED);
-  EXPECT_EQ(readFrom(MV_GUISE_SNAPSHOT, in, 10, got), MV_FR_UNSPECIFIED);
-  EXPECT_EQ(readFrom(MV_GUISE_TRANSMIT, out, 10, got), MV_FR_UNSPECIFIED);
-  // Null pointers and counts below 1.
   const int guise = MV_GUISE_TRANSMIT, negative = -1, one = 1, zero = 0;
-  std::vector<int> ifail(8, -5);
   char buffer[4];
-  writeToFrustrumFile(&guise, &out, &negative, "x", &ifail[0]);
-  writeToFrustrumFile(&guise, &out, &one, nullptr, &ifail[1]);
-  closeFrustrumFile(&guise, &out, nullptr, &ifail[2]);
-  readFromFrustrumFile(&guise, &in, &zero, buffer, &delivered, &ifail[3]);
-  readFromFrustrumFile(&guise, &in, &one, nullptr, &delivered, &ifail[4]);
-  EXPECT_EQ(delivered, 0);
-  openWriteFrustrumFile(&guise, &guise, nullptr, &one, "", &zero, &id, &ifail[5]);
-  openWriteFrustrumFile(&guise, &guise, "k", &one, nullptr, &one, &id, &ifail[6]);
-  openReadFrustrumFile(&guise, &guise, "k", &one, nullptr, &id, &ifail[7]);
-  EXPECT_EQ(id, -1);
-  EXPECT_EQ(ifail, std::vector<int>(8, MV_FR_UNSPECIFIED));
+  std::string got;
+  // Unknown id, wrong guise, wrong direction; then null pointers and counts below 1.
+  const std::vector<int> statuses = {
+      writeTo(MV_GUISE_TRANSMIT, 9, "x"), writeTo(MV_GUISE_SNAPSHOT, out, "x"), writeTo(MV_GUISE_TRANSMIT, in, "x"),
+      readFrom(MV_GUISE_TRANSMIT, 9, 10, got), readFrom(MV_GUISE_SNAPSHOT, in, 10, got),
+      readFrom(MV_GUISE_TRANSMIT, out, 10, got), call(writeToFrustrumFile, &guise, &out, &negative, "x"),
+      call(writeToFrustrumFile, &guise, &out, &one, nullptr), call(closeFrustrumFile, &guise, &out, nullptr),
+      call(readFromFrustrumFile, &guise, &in, &zero, buffer, &delivered),
+      call(readFromFrustrumFile, &guise, &in, &one, nullptr, &delivered),
+      call(openWriteFrustrumFile, &guise, &guise, nullptr, &one, "", &zero, &id),
+      call(openWriteFrustrumFile, &guise, &guise, "k", &one, nullptr, &one, &id),
+      call(openReadFrustrumFile, &guise, &guise, "k", &one, nullptr, &id)};
+  EXPECT_EQ(statuses, std::vector<int>(14, MV_FR_UNSPECIFIED));
+  EXPECT_TRUE(delivered == 0 && id == -1);
   // Nothing was written, and both streams still work: a read asking for
   // more than is left delivers the rest, the next reports end of data.
   EXPECT_EQ(readAll(dir / "out.x_b").size(), headerSize);
@@ -54,7 +46,7 @@ TEST_F(TransferTest, WrongStreamGuiseDirectionOrUnsafeArgumentsAreRefusedWith99)
   EXPECT_EQ(got, "");
 }
 
-TEST_F(TransferTest, ManyBlocksOfAnySizeRoundTripBehindTheHeader) {
+TEST_F(TransferTest, BlocksOfAnySizeRoundTripAndAJournalIsOnDiskAfterEveryWrite) {
   ScratchDir dir;
   const std::string data = pattern(700 * 1024 + 13);
   int id = 0;
@@ -67,14 +59,10 @@ TEST_F(TransferTest, ManyBlocksOfAnySizeRoundTripBehindTheHeader) {
   for (int maxCount : {4096, 100000, 7}) {
     EXPECT_TRUE(readBack(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, dir / "big", 1, maxCount) == data) << maxCount;
   }
-}
 
-TEST_F(TransferTest, AJournalIsOnDiskAfterEveryWrite) {
-  ScratchDir dir;
-  int id = 0;
+  // A journal is on disk after every write: past one buffer's worth, then a few bytes more.
   ASSERT_EQ(openWrite(MV_GUISE_JOURNAL, MV_FORMAT_BINARY, dir / "log", "", id), 0);
-  // Past one buffer's worth, then a few bytes more.
-  const std::string first = pattern(100 * 1024);
+  const std::string first = data.substr(0, 100 * 1024);
   ASSERT_EQ(writeTo(MV_GUISE_JOURNAL, id, first), 0);
   const std::string afterFirst = readAll(dir / "log.j_b");
   ASSERT_GT(afterFirst.size(), first.size());
@@ -84,27 +72,22 @@ TEST_F(TransferTest, AJournalIsOnDiskAfterEveryWrite) {
   EXPECT_TRUE(readAll(dir / "log.j_b") == header + first + "tail");
 }
 
-TEST_F(TransferTest, CloseActionsDoubleCloseAndStop) {
+TEST_F(TransferTest, CloseActionsAndDoubleClose) {
   ScratchDir dir;
-  const std::string data = pattern(150 * 1024 + 5);
-  int gone = 0, kept = 0, id = 0, ifail = -5;
+  int id = 0;
   // An abandoned file is removed even with data still waiting to be written.
-  ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, dir / "gone", "", gone), 0);
-  ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, dir / "kept", "", kept), 0);
-  EXPECT_EQ(writeTo(MV_GUISE_TRANSMIT, gone, data), 0);
-  EXPECT_EQ(writeTo(MV_GUISE_TRANSMIT, kept, data), 0);
-  EXPECT_EQ(closeStream(MV_GUISE_TRANSMIT, gone, 2), 0);
+  ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, dir / "gone", "", id), 0);
+  EXPECT_EQ(writeTo(MV_GUISE_TRANSMIT, id, pattern(150 * 1024 + 5)), 0);
+  EXPECT_EQ(closeStream(MV_GUISE_TRANSMIT, id, 2), 0);
   EXPECT_FALSE(fs::exists(dir / "gone.x_b"));
-  EXPECT_EQ(closeStream(MV_GUISE_TRANSMIT, gone, 1), MV_FR_CLOSE_FAILED);
+  EXPECT_EQ(closeStream(MV_GUISE_TRANSMIT, id, 1), MV_FR_CLOSE_FAILED);
   // Abandoning a read stream keeps its file; a host-stream record has none.
+  writeAll(dir / "kept.x_b", "kept");
   ASSERT_EQ(openRead(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, dir / "kept", 0, id), 0);
   EXPECT_EQ(closeStream(MV_GUISE_TRANSMIT, id, 2), 0);
+  EXPECT_EQ(readAll(dir / "kept.x_b"), "kept");
   ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_TEXT, "", "", id), 0);
   EXPECT_EQ(closeStream(MV_GUISE_TRANSMIT, id, 2), 0);
-  // Stop closes the open file: every byte written reaches it.
-  stopFileFrustrum(&ifail);
-  const std::string file = readAll(dir / "kept.x_b");
-  EXPECT_TRUE(file.size() > data.size() && file.compare(file.size() - data.size(), data.size(), data) == 0);
 }
 
 // Failures of a header write and of fclose on a device that is always full.

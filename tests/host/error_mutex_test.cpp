@@ -15,13 +15,11 @@ TEST_F(ErrorMutexTest, ReportsArePerThreadAndCanThrow) {
   MvErrorState::rethrowError();
   host_test::expectLastReport("MvKMBrep", "op", "a != NULL", 5);
   EXPECT_EQ(MvErrorState::rethrowCount(), 1);
-  std::size_t otherBefore = 99;
-  std::thread other([&] {
-    otherBefore = MvErrorState::reports().size();
+  // Another thread starts with no reports, and its own stay there.
+  std::thread([] {
+    EXPECT_TRUE(MvErrorState::reports().empty());
     MvErrorState::throwStdError("X", "y", "z", 1);
-  });
-  other.join();
-  EXPECT_EQ(otherBefore, 0u);
+  }).join();
   EXPECT_EQ(MvErrorState::reports().size(), 1u);
 
   MvErrorState::clear();
@@ -31,7 +29,6 @@ TEST_F(ErrorMutexTest, ReportsArePerThreadAndCanThrow) {
     MvErrorState::throwStdError("MvVecBase", "remove", "start<0", 1);
     ADD_FAILURE() << "no MvError raised";
   } catch (const MvError& e) {
-    EXPECT_EQ(e.report().code, 1);
     EXPECT_EQ(std::string(e.what()), "MvVecBase::remove: start<0 (code 1)");
   }
   EXPECT_EQ(MvErrorState::reports().size(), 1u);  // recorded before it was thrown
@@ -39,18 +36,11 @@ TEST_F(ErrorMutexTest, ReportsArePerThreadAndCanThrow) {
 
 TEST_F(ErrorMutexTest, MutexRecursionTimeOutAndOwnership) {
   MvMutex m;
-  EXPECT_EQ(m.lock(0), 1u);
-  EXPECT_EQ(m.lock(MvMutex::kInfinite), 1u);
+  EXPECT_EQ(m.lock(0) + m.lock(MvMutex::kInfinite), 2u);
   EXPECT_EQ(m.heldDepth(), 2);
-  unsigned otherLock = 9, otherUnlock = 9;
-  std::thread other([&] {
-    otherUnlock = m.unlock();
-    otherLock = m.lock(50);
-  });
-  other.join();
-  EXPECT_EQ(otherUnlock + otherLock, 0u);
+  // Another thread can neither unlock it nor take it within 50 ms.
+  std::thread([&m] { EXPECT_EQ(m.unlock() + m.lock(50), 0u); }).join();
   EXPECT_EQ(m.heldDepth(), 2);
-
   EXPECT_EQ(m.unlock() + m.unlock(), 2u);
   EXPECT_EQ(m.unlock(), 0u);
 }

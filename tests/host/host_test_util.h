@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 namespace host_test {
 
@@ -31,20 +32,25 @@ inline long long memoryInUse() { return MvPlatform::instance()->memoryInUse(); }
 
 // Checks that the last report of this thread is exactly the given one.
 inline void expectLastReport(const char* className, const char* operation, const char* condition, int code) {
-  const auto& reports = MvErrorState::reports();
-  ASSERT_FALSE(reports.empty());
-  EXPECT_EQ(reports.back().className, className);
-  EXPECT_EQ(reports.back().operation, operation);
-  EXPECT_EQ(reports.back().condition, condition);
-  EXPECT_EQ(reports.back().code, code);
+  const auto& r = MvErrorState::reports();
+  ASSERT_FALSE(r.empty());
+  EXPECT_EQ(std::make_tuple(r.back().className, r.back().operation, r.back().condition, r.back().code),
+            std::make_tuple(std::string(className), std::string(operation), std::string(condition), code));
+}
+
+// Checks that an operation gave 0 and left exactly this report last.
+inline void expectRefused(unsigned result, const char* className, const char* operation, const char* condition,
+                          int code) {
+  EXPECT_EQ(result, 0u);
+  expectLastReport(className, operation, condition, code);
 }
 
 // A fresh directory for the running test under $MV_TEST_TMP (or /tmp).
 inline std::filesystem::path testDir() {
   const char* base = std::getenv("MV_TEST_TMP");
-  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::filesystem::path dir = std::filesystem::path(base && *base ? base : "/tmp") /
-                              (std::string("host_") + info->test_suite_name() + "_" + info->name());
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const auto dir = std::filesystem::path(base && *base ? base : "/tmp") /
+                   (std::string("host_") + info->test_suite_name() + "_" + info->name());
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;

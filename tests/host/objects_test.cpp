@@ -5,7 +5,7 @@
 #include "host/MvShapeDataIter.h"
 #include "host_test_util.h"
 
-#include <cstring>
+#include <climits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,16 +17,13 @@ using ObjectsTest = host_test::HostTest;
 std::vector<std::string> gLog;
 
 // Logs its reference traffic; may hold a reference to another object.
-class Logged : public MvBase {
- public:
-  explicit Logged(std::string name, Logged* inner = nullptr) : _name(std::move(name)), _inner(inner) {}
-  ~Logged() override { gLog.push_back("delete " + _name); }
-  void _ref() const override { gLog.push_back("ref " + _name), MvBase::_ref(); }
-  void _unref() const override { gLog.push_back("unref " + _name), MvBase::_unref(); }
-
- private:
-  std::string _name;
-  MvAutoPtr<Logged> _inner;
+struct Logged : MvBase {
+  explicit Logged(std::string n, Logged* i = nullptr) : name(std::move(n)), inner(i) {}
+  ~Logged() override { gLog.push_back("delete " + name); }
+  void _ref() const override { gLog.push_back("ref " + name), MvBase::_ref(); }
+  void _unref() const override { gLog.push_back("unref " + name), MvBase::_unref(); }
+  std::string name;
+  MvAutoPtr<Logged> inner;
 };
 
 constexpr _MvIID kSampleIID = mvMakeIID(0x873A70E0, 0x2AC9, 0x11D1, 0x9B, 0x6B, 0x00, 0x80, 0xC7, 0xBB, 0x59, 0x97);
@@ -55,18 +52,12 @@ TEST_F(ObjectsTest, StrideIterators) {
     EXPECT_EQ(it.next(1), expected);
   it.reset();
   EXPECT_EQ(it.next(2), data + 3);
-  EXPECT_EQ(it.get(), data + 3);
   // Far steps stop outside the elements instead of wrapping round.
-  EXPECT_EQ(it.next(2147483647), nullptr);
-  EXPECT_EQ(it.next(2147483647), nullptr);
-  EXPECT_EQ(it.next(-2147483647), nullptr);
-  EXPECT_EQ(it.size() * 10 + static_cast<int>(it.isStrided()), 31);
-  MvStrideIter<float, 3> none(nullptr, 3, 3, nullptr);
-  EXPECT_EQ(none.next(1), nullptr);
+  for (int step : {INT_MAX, INT_MAX, -INT_MAX}) EXPECT_EQ(it.next(step), nullptr);
+  EXPECT_EQ((MvStrideIter<float, 3>(nullptr, 3, 3, nullptr).next(1)), nullptr);  // no data
 
   // The iterator holds a reference to the owner of its data.
-  MvAutoPtr<MvBase> first = new MvBase;
-  MvAutoPtr<MvBase> second = new MvBase;
+  MvAutoPtr<MvBase> first = new MvBase, second = new MvBase;
   {
     MvStrideIter<float, 3> owned(data, 1, 3, first);
     EXPECT_EQ(first->refCount(), 2);
@@ -80,9 +71,8 @@ TEST_F(ObjectsTest, StrideIterators) {
 
 TEST_F(ObjectsTest, GuidsAndTypeRegistry) {
   const MvGUID g(kSampleIID);
-  const unsigned char expected[16] = {0xE0, 0x70, 0x3A, 0x87, 0xC9, 0x2A, 0xD1, 0x11,
-                                      0x9B, 0x6B, 0x00, 0x80, 0xC7, 0xBB, 0x59, 0x97};
-  EXPECT_EQ(std::memcmp(g.bytes(), expected, 16), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(g.bytes()), 16),
+            std::string("\xE0\x70\x3A\x87\xC9\x2A\xD1\x11\x9B\x6B\x00\x80\xC7\xBB\x59\x97", 16));
   EXPECT_EQ(g.toString(), "{873A70E0-2AC9-11D1-9B6B-0080C7BB5997}");
   EXPECT_TRUE(MvGUID().isNull() && !g.isNull() && g != MvGUID(kChildIID));
 
@@ -93,7 +83,6 @@ TEST_F(ObjectsTest, GuidsAndTypeRegistry) {
   ASSERT_NE(sample, nullptr);
   MvBase::createMvType(raw, MvGUID(kChildIID), MvString("Child"), *sample, nullptr);
   std::unique_ptr<MvType> child(raw);
-  EXPECT_STREQ(sample->name().c_str(), "Sample");
   EXPECT_EQ(child->isA(*sample) + child->isA(*MvBase::__type), 2u);
   EXPECT_EQ(sample->isA(*child), 0u);
   EXPECT_EQ(MvType::find(g), sample.get());

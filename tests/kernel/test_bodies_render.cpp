@@ -32,10 +32,9 @@ TEST_F(KernelTest, ConcurrentCreationGivesUniqueTags) {
   for (std::vector<int>& mine : made) {
     threads.emplace_back([&mine] {
       for (int i = 0; i < kEach; ++i) {
-        const int tag = makeBox(1, 1, 1, identityTransform());
-        mine.push_back(tag);
-        setFaceColour(tag, 0, {1, 0, 0, 1});
-        if (i % 3 == 0) deleteBodies(1, &tag);
+        mine.push_back(makeBox(1, 1, 1, identityTransform()));
+        setFaceColour(mine.back(), 0, {1, 0, 0, 1});
+        if (i % 3 == 0) deleteBodies(1, &mine.back());
       }
     });
   }

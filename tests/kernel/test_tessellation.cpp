@@ -25,10 +25,8 @@ int checkedTriangles(int tag, double chordTol, double angleTol) {
       for (std::size_t i = 0; i < n; ++i) {
         const float* normal = &s.normals[3 * i];
         EXPECT_NEAR(std::hypot(normal[0], normal[1], normal[2]), 1.0, 1e-6);
-        for (std::size_t k = 0; k < 3; ++k) {
-          EXPECT_GE(s.positions[3 * i + k], lo[k]);
-          EXPECT_LE(s.positions[3 * i + k], hi[k]);
-        }
+        const float* at = &s.positions[3 * i];
+        for (std::size_t k = 0; k < 3; ++k) EXPECT_TRUE(lo[k] <= at[k] && at[k] <= hi[k]) << at[k];
         if (i + 2 >= n) continue;
         ++triangles;
         const float* p = s.positions.data();
@@ -56,10 +54,8 @@ TEST_F(KernelTest, FacetsFollowTheFormulasAndTheTolerances) {
   EXPECT_EQ(checkedTriangles(bodies[0], 0.01, 0.1), 12);
   int coarser = 0;
   for (double chord : {0.1, 0.01, 0.001}) {
-    const int n = circleSegments(0.5, chord, 0.0);
-    EXPECT_EQ(checkedTriangles(bodies[1], chord, 0.0), 4 * n - 4);
-    const int m = circleSegments(2.0, chord, 0.0);
-    const int sphere = checkedTriangles(bodies[2], chord, 0.0);
+    EXPECT_EQ(checkedTriangles(bodies[1], chord, 0.0), 4 * circleSegments(0.5, chord, 0.0) - 4);
+    const int m = circleSegments(2.0, chord, 0.0), sphere = checkedTriangles(bodies[2], chord, 0.0);
     EXPECT_EQ(sphere, 2 * m * std::max(2, (m + 1) / 2));
     EXPECT_GT(sphere, coarser);
     coarser = sphere;

@@ -65,32 +65,38 @@ TEST_F(Merge, GroupsOfManyDistinctColours) {
 
 TEST_F(Merge, FailuresKeepEarlierGroups) {
   MvAutoPtr<MvTriStripSet> s0 = strip(0.0f), s1 = strip(1.0f), flat = strip(5.0f, 3, MvVertexShape::MV_BIND_NONE);
-  const auto red = rgba(1, 0, 0, 1), blue = rgba(0, 0, 1, 1), green = rgba(0, 1, 0, 1);
-  const Shapes sources = listOf<Shapes>({s0});
-  Shapes out;
   MvAutoPtr<MvTriStripSet> none;
-  // More colours than shapes; then bindings that differ within a group.
+  const auto red = rgba(1, 0, 0, 1), blue = rgba(0, 0, 1, 1), green = rgba(0, 1, 0, 1);
+  Shapes out;
+  // More colours than shapes; bindings that differ within a group; a null shape in a group (reported, not
+  // dereferenced).
   EXPECT_EQ(MvKMBrep::mergeShapeWithSameColor(listOf<Shapes>({s0, s1}), listOf<Colors>({red, blue, green}), out), 0u);
   EXPECT_EQ(out.length(), 2);
   EXPECT_EQ(MvKMBrep::mergeShapeWithSameColor(listOf<Shapes>({s0, flat, s1}), listOf<Colors>({blue, red, red}), out),
             0u);
   EXPECT_EQ(out.length(), 3);
   EXPECT_EQ(MvErrorState::rethrowCount(), 1);
-  EXPECT_EQ(s0->refCount() + flat->refCount(), 3);  // sources keeps one
-  // Out of memory for the merged shape or its material.
+  EXPECT_EQ(MvKMBrep::mergeShapeWithSameColor(listOf<Shapes>({s0, none}), listOf<Colors>({red, red}), out), 0u);
+  EXPECT_EQ(out.length(), 3);
+  EXPECT_EQ(s0->refCount() + flat->refCount(), 2);  // none kept
+  // Out of memory for the merged shape or its material; no shape to colour.
+  const Shapes sources = listOf<Shapes>({s0});
   MvHeap::failAt(0);
   EXPECT_EQ(Access::_mergeTriStripSet(sources, none), 0u);
   MvHeap::failAt(0);
   EXPECT_EQ(Access::_addColorToShape(s0, red), 0u);
+  EXPECT_EQ(Access::_addColorToShape(none, red), 0u);
   EXPECT_TRUE(none.get() == nullptr && s0->attributeCount() == 0);
+  const fake::Report noTarget = report("mergeShapeWithSameColor", "pTargetTSS != NULL");
   EXPECT_EQ(fake::reports(),
-            (Reports{report("mergeShapeWithSameColor", "tessIdx < pFaceShapeList.length()"),
-                     report("mergeShapeWithSameColor", "pTargetTSS != NULL"),
+            (Reports{report("mergeShapeWithSameColor", "tessIdx < pFaceShapeList.length()"), noTarget,
+                     report("getMvShapeList", "pSourceTSSList[i] != NULL"), noTarget,
                      report("getMvShapeList",
                             "Allocation failed: pTargetTSS = new MvTriStripSet (normalVecBinding, texCoordBinding, "
                             "colorBinding)",
                             20),
-                     report("_addColorToShape", "Allocation failed: newMat = new MvMaterial", 20)}));
+                     report("_addColorToShape", "Allocation failed: newMat = new MvMaterial", 20),
+                     report("_addColorToShape", "shape != NULL")}));
 }
 
 }  // namespace

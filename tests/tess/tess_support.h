@@ -7,9 +7,12 @@
 
 #include "support/fake_kernel_callbacks.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <stdexcept>
+#include <string>
+#include <tuple>
 #include <vector>
 
 namespace tess {
@@ -35,10 +38,7 @@ inline int lockDepth() { return MvKMBrep::s_pKorvaniteMutex->heldDepth(); }
 
 template <class Dst, class Src>
 bool appendAll(Dst& dst, const Src& src) {
-  for (const auto& x : src) {
-    if (!dst.append(x)) return false;
-  }
-  return true;
+  return std::all_of(src.begin(), src.end(), [&](const auto& x) { return dst.append(x) != 0; });
 }
 
 template <class List, class T>
@@ -65,17 +65,15 @@ struct BodyFaces {
   std::vector<MvVec4<float>> colors;
 };
 
-// What the doubles answer (a tag without box, faces or edges fails) and what
-// they saw.
+// What the doubles answer (a tag without box, faces or edges fails) and what they saw.
 struct State {
   std::map<int, Box> boxes;
   std::map<int, unsigned> colorAnswers;
   std::map<int, BodyFaces> faces;
   std::map<int, std::vector<MvAutoPtr<MvPolylineSet>>> edges;
-  std::vector<int> boxCalls, colorCalls, tessCalls, edgeCalls;
-  std::vector<int> lockDepths;  // kernel lock depth during every callback
-  std::vector<double> tol1;     // dTol1 seen by each face or edge call
-  int throwAt = -1;             // tag whose box or colour call throws
+  std::string calls;         // every callback with its body and the kernel lock depth: "box1@2 edge1@1"
+  std::vector<double> tol1;  // dTol1 seen by each face or edge call
+  int throwAt = -1;          // tag whose box or colour call throws
 };
 
 inline State& state() {
@@ -83,32 +81,28 @@ inline State& state() {
   return s;
 }
 
-inline State& noted(std::vector<int> State::*calls, int body) {
+inline State& noted(const char* callback, int body) {
   State& s = state();
-  s.lockDepths.push_back(lockDepth());
-  (s.*calls).push_back(body);
+  s.calls += (s.calls.empty() ? "" : " ") + (callback + std::to_string(body)) + "@" + std::to_string(lockDepth());
   return s;
 }
 
 inline unsigned boxCB(int body, MvVec3<float>& minPt, MvVec3<float>& maxPt) {
-  State& s = noted(&State::boxCalls, body);
+  State& s = noted("box", body);
   if (body == s.throwAt) throw std::runtime_error("box");
   const auto it = s.boxes.find(body);
-  if (it != s.boxes.end() && it->second.write) {
-    minPt = it->second.minPt;
-    maxPt = it->second.maxPt;
-  }
+  if (it != s.boxes.end() && it->second.write) std::tie(minPt, maxPt) = std::tie(it->second.minPt, it->second.maxPt);
   return it != s.boxes.end();
 }
 
 inline unsigned colorCB(int body) {
-  State& s = noted(&State::colorCalls, body);
+  State& s = noted("color", body);
   if (body == s.throwAt) throw std::runtime_error("colour");
   return s.colorAnswers[body];
 }
 
 inline unsigned tessCB(int body, const Params& p, Shapes& shapes, MvIVec<int>& map, Colors& colors) {
-  State& s = noted(&State::tessCalls, body);
+  State& s = noted("tess", body);
   s.tol1.push_back(p.dTol1);
   EXPECT_TRUE(shapes.length() == 0 && map.length() == 0 && colors.length() == 0);
   const auto it = s.faces.find(body);
@@ -117,7 +111,7 @@ inline unsigned tessCB(int body, const Params& p, Shapes& shapes, MvIVec<int>& m
 }
 
 inline unsigned edgeCB(int body, Params& p, Sets& sets) {
-  State& s = noted(&State::edgeCalls, body);
+  State& s = noted("edge", body);
   s.tol1.push_back(p.dTol1);
   p.dTol1 *= 2.0;  // seen by the later bodies and the caller
   EXPECT_EQ(sets.length(), 0);
@@ -125,9 +119,8 @@ inline unsigned edgeCB(int body, Params& p, Sets& sets) {
   return it != s.edges.end() && appendAll(sets, it->second);
 }
 
-// A strip of `vertexCount` vertices (vertexCount - 2 triangles) whose
-// vertices, normals, texture coordinates and colours all differ and derive
-// from `base`.
+// A strip of `vertexCount` vertices (vertexCount - 2 triangles) whose vertices, normals, texture coordinates and
+// colours all differ and derive from `base`.
 inline MvAutoPtr<MvTriStripSet> strip(float base, int vertexCount = 3,
                                       MvVertexShape::Binding normals = MvVertexShape::MV_BIND_PER_VERTEX) {
   MvAutoPtr<MvTriStripSet> shape = new MvTriStripSet(normals, MvVertexShape::MV_BIND_PER_VERTEX,
@@ -138,26 +131,23 @@ inline MvAutoPtr<MvTriStripSet> strip(float base, int vertexCount = 3,
   return shape;
 }
 
-// The triangles of the shapes, in order, as their triangle iterators yield them.
-inline std::vector<MvTriangle> triangles(std::initializer_list<const MvTriStripSet*> shapes) {
-  std::vector<MvTriangle> out;
-  for (const MvTriStripSet* s : shapes) {
-    MvAutoPtr<MvTriIter> it = s->getTriIter();
-    it->reset();
-    int n = it->size();
-    for (const MvTriangle* tri = nullptr; n-- > 0 && (tri = it->next(1)) != nullptr;) out.push_back(*tri);
-  }
-  return out;
-}
-
-// True when `merged` holds exactly the triangles of `sources`, in order.
+// True when `merged` holds exactly the triangles of `sources`, in order, as their triangle iterators yield them.
 inline bool mergedFrom(const MvTriStripSet* merged, std::initializer_list<const MvTriStripSet*> sources) {
-  const std::vector<MvTriangle> a = triangles({merged}), b = triangles(sources);
-  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(MvTriangle)) == 0);
+  const auto bytes = [](std::initializer_list<const MvTriStripSet*> shapes) {
+    std::string out;
+    for (const MvTriStripSet* s : shapes) {
+      MvAutoPtr<MvTriIter> it = s->getTriIter();
+      it->reset();
+      int n = it->size();
+      for (const MvTriangle* t = nullptr; n-- > 0 && (t = it->next(1)) != nullptr;)
+        out.append(reinterpret_cast<const char*>(t), sizeof *t);
+    }
+    return out;
+  };
+  return bytes({merged}) == bytes(sources);
 }
 
-// True when the node carries exactly one material: diffuse `c`, specular
-// (0.75, 0.75, 0.75, 1) and shininess 15.
+// True when the node carries exactly one material: diffuse `c`, specular (0.75, 0.75, 0.75, 1) and shininess 15.
 inline bool coloured(const MvNode& node, const MvVec4<float>& c) {
   const auto* m = node.attributeCount() == 1 ? dynamic_cast<const MvMaterial*>(node.attribute(0)) : nullptr;
   const MvVec4<float> specular = rgba(0.75f, 0.75f, 0.75f, 1.0f);
@@ -165,10 +155,9 @@ inline bool coloured(const MvNode& node, const MvVec4<float>& c) {
          std::memcmp(&m->specularColor(), &specular, sizeof c) == 0 && m->shininess() == 15.0f;
 }
 
-// Library initialised and the doubles registered with a fresh record for
-// each test. Afterwards the kernel lock must be free (so every operation of
-// every test released it, on success and failure alike) and the memory
-// account back where it started.
+// Library initialised, the doubles registered with a fresh record and `p` at level 0 for each test. Afterwards the
+// kernel lock must be free (every operation released it, on success and failure alike) and the memory account back
+// where it started.
 class TessTest : public fake::LibraryTest {
  protected:
   void SetUp() override {
@@ -179,6 +168,7 @@ class TessTest : public fake::LibraryTest {
     MvKMBrep::setKmBodyColorCallback(colorCB);
     MvKMBrep::setKmTessCallback(tessCB);
     MvKMBrep::setKmEdgeTessCallback(edgeCB);
+    MvKMBrep::initializeTessParam(p, 0);
   }
   void TearDown() override {
     EXPECT_EQ(lockDepth(), 0);
@@ -202,6 +192,7 @@ class TessTest : public fake::LibraryTest {
       x += 1.0f;
     }
   }
+  Params p;
 };
 
 }  // namespace tess
