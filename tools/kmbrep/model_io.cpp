@@ -15,7 +15,7 @@ std::string firstReport(const std::string& fallback) {
     line = r.className + "::" + r.operation + ": " + r.condition + " (code " + std::to_string(r.code) + ")";
     break;
   }
-  const std::string& kernel = ksample::lastError();
+  const std::string kernel = ksample::lastError();
   if (!kernel.empty()) line = line.empty() ? "kernel: " + kernel : line + "; kernel: " + kernel;
   return line.empty() ? fallback : line;
 }
