@@ -49,6 +49,10 @@ void registerCallbacks(const Options& options, bool on) {
   MvKMBrep::setKmGoCallback(on ? callbacks::graphics : nullptr);
 }
 
+long long faceTriangleCount(int body, const MvKMBrep::KmBrepTessParams& params) {
+  return ksample::faceTriangleCount(body, refined(params.dTol1, params), refined(params.dTol2, params));
+}
+
 void setSegmentSink(std::vector<Segment>* sink) { gSegmentSink = sink; }
 
 SampleApp::SampleApp(const Options& options) {

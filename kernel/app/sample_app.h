@@ -61,6 +61,11 @@ void registerCallbacks(const Options& options, bool on = true);
 // set (null stops collecting).
 void setSegmentSink(std::vector<Segment>* sink);
 
+// The triangles the tessellation callback makes for the body from the
+// record (already sized), counted by the kernel without making them; -1
+// when the body does not exist.
+long long faceTriangleCount(int body, const MvKMBrep::KmBrepTessParams& params);
+
 // The kernel jobs, as registered.
 namespace callbacks {
 unsigned write(int count, const int* tags, unsigned writeNominalGeom);

@@ -33,6 +33,21 @@ int tessellateFaces(int tag, double chordTol, double angleTol, std::vector<FaceM
   return kOk;
 }
 
+long long faceTriangleCount(int tag, double chordTol, double angleTol) {
+  detail::clearError();
+  BodyRecord body;
+  if (!detail::snapshot(tag, body)) return -1;
+  const long long n = detail::bodySegments(body, chordTol, angleTol);
+  switch (body.kind) {
+    case BodyKind::Box:
+      return 12;
+    case BodyKind::Cylinder:
+      return 4 * n - 4;
+    default:
+      return 2 * n * sphereBands(static_cast<int>(n));
+  }
+}
+
 int tessellateEdges(int tag, double chordTol, double angleTol,
                     std::vector<std::vector<float>>& polylines) {
   detail::clearError();

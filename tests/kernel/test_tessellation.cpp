@@ -57,9 +57,12 @@ TEST_F(KernelTest, FacetsFollowTheFormulasAndTheTolerances) {
     EXPECT_EQ(checkedTriangles(bodies[1], chord, 0.0), 4 * circleSegments(0.5, chord, 0.0) - 4);
     const int m = circleSegments(2.0, chord, 0.0), sphere = checkedTriangles(bodies[2], chord, 0.0);
     EXPECT_EQ(sphere, 2 * m * std::max(2, (m + 1) / 2));
+    // Counted without meshing, the same numbers.
+    for (int body : bodies) EXPECT_EQ(faceTriangleCount(body, chord, 0.1), checkedTriangles(body, chord, 0.1));
     EXPECT_GT(sphere, coarser);
     coarser = sphere;
   }
+  EXPECT_EQ(faceTriangleCount(-1, 0.1, 0.1), -1);
   EXPECT_LT(checkedTriangles(bodies[2], 0.0, 0.5), checkedTriangles(bodies[2], 0.0, 0.1));
 
   std::vector<FaceMesh> faces;

@@ -1,81 +1,15 @@
+#include "app/demo_model.h"
+#include "app/sample_app.h"
+#include "system/tool_run.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 
 namespace {
 
-struct ToolRun {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
-
-// A folder of the running test's own, so tests may run side by side.
-std::string tempDir() {
-  const char* dir = std::getenv("MV_TEST_TMP");
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  return std::string(dir && *dir ? dir : "/tmp") + "/tool_" + test->name();
-}
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// The tool's console output, read as text: Windows ends its lines with CR LF.
-std::string readText(const std::string& path) {
-  std::ifstream in(path);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-bool exists(const std::string& path) { return std::ifstream(path).good(); }
-
-// The tool's path as the command interpreter takes it: Windows' cmd.exe
-// reads a '/' in a command name as the start of a switch.
-std::string toolPath() {
-  std::string path = KMBREP_EXE;
-#if defined(_WIN32)
-  for (char& c : path) c = c == '/' ? '\\' : c;
-#endif
-  return path;
-}
-
-ToolRun kmbrep(const std::string& args) {
-  const std::string dir = tempDir();
-  const std::string out = dir + "/stdout.txt", err = dir + "/stderr.txt";
-  const std::string command = toolPath() + " " + args + " >" + out + " 2>" + err;
-  const int status = std::system(command.c_str());
-  ToolRun run{-1, readText(out), readText(err)};
-#if defined(_WIN32)
-  run.exitCode = status;
-#else
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-  return run;
-}
-
-int lineCount(const std::string& text) {
-  int n = 0;
-  for (char c : text) n += c == '\n';
-  return n;
-}
-
-class Tool : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = tempDir();
-    std::error_code error;
-    std::filesystem::create_directories(dir, error);
-    ASSERT_FALSE(error) << error.message();
-  }
-  std::string dir;
-};
+using namespace tooltest;
 
 TEST_F(Tool, DemoWritesValidOutputs) {
   const ToolRun run = kmbrep("demo --out " + dir + "/demo");
@@ -130,7 +64,7 @@ TEST_F(Tool, BadInputGetsOneLineAndNoOutput) {
   EXPECT_EQ(bad.exitCode, 1);
   EXPECT_EQ(lineCount(bad.err), 1) << bad.err;
   EXPECT_FALSE(exists(dir + "/corrupt.obj"));
-  EXPECT_FALSE(exists(dir + "/corrupt.obj.partial"));
+  EXPECT_EQ(temporaries(dir), 0);
 
   const ToolRun option = kmbrep("export a.mv61 b.obj --fast");
   EXPECT_EQ(option.exitCode, 2);
@@ -147,6 +81,48 @@ TEST_F(Tool, BadInputGetsOneLineAndNoOutput) {
   EXPECT_EQ(emptyImport.exitCode, 1);
   EXPECT_EQ(lineCount(emptyImport.err), 1) << emptyImport.err;
   EXPECT_FALSE(exists(dir + "/empty.mv61"));
+}
+
+// Three elements of the same eight colours: eight materials in all, and
+// every shape's corners shared rather than written per triangle.
+TEST_F(Tool, ObjMergesColoursAcrossElementsAndSharesVertices) {
+  {
+    ksamplehost::SampleApp app;
+    ASSERT_TRUE(app.ok()) << app.error();
+    MvAutoPtr<MvFileStream> out(MvFileStream::create((dir + "/three.mv61").c_str()));
+    ASSERT_TRUE(out);
+    for (int e = 0; e < 3; ++e) {
+      const std::vector<int> tags = ksamplehost::buildDemoModel(24);
+      MvAutoPtr<MvKMBrep> element(new MvKMBrep());
+      MvVec<int> parts;
+      parts.append(tags.data(), static_cast<int>(tags.size()));
+      ASSERT_EQ(element->appendKmPart(parts, 0), 1u);
+      ASSERT_EQ(out->writeObject(element), 1u);
+    }
+    ASSERT_EQ(out->close(), 1u);
+  }
+  const ToolRun run = kmbrep("export " + dir + "/three.mv61 " + dir + "/three.obj");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::istringstream lines(readAll(dir + "/three.obj"));
+  long long faces = 0, positions = 0, normals = 0, shapes = 0, biggest = 0;
+  for (std::string line; std::getline(lines, line);) {
+    shapes += line.rfind("o shape_", 0) == 0;
+    positions += line.rfind("v ", 0) == 0;
+    normals += line.rfind("vn ", 0) == 0;
+    if (line.rfind("f ", 0) != 0) continue;
+    ++faces;
+    std::istringstream corners(line.substr(2));
+    for (long long v; corners >> v; corners.ignore(64, ' ')) biggest = std::max(biggest, v);
+  }
+  EXPECT_EQ(std::to_string(faces), run.out.substr(run.out.find(": ") + 2, std::to_string(faces).size()));
+  EXPECT_EQ(shapes, 24);
+  EXPECT_LE(biggest, positions);
+  EXPECT_LT(positions, faces);
+  EXPECT_LT(normals, faces);
+  const std::string mtl = readAll(dir + "/three.mtl");
+  int materials = 0;
+  for (size_t at = mtl.find("newmtl"); at != std::string::npos; at = mtl.find("newmtl", at + 1)) ++materials;
+  EXPECT_EQ(materials, 8);
 }
 
 }  // namespace

@@ -15,15 +15,23 @@ struct TessChoice {
 
 struct DisplayModel {
   MvAutoPtrVec<MvTriStripSet> shapes;  // one per colour and element
+  // The distinct colours of all shapes of the file, first seen first: an
+  // export writes one material per entry. materialOf[s] is shape s's entry.
+  std::vector<MvVec4<float>> materials;
+  std::vector<int> materialOf;
   MvAutoPtrVec<MvPolylineSet> edges;
   long long triangles = 0;
-  int colours = 0;   // distinct colours over all shapes
+  int colours = 0;  // materials.size()
   int polylines = 0;
 };
 
 // Tessellates every element; throws ToolError when the library reports a
 // failure.
 DisplayModel tessellate(const std::vector<MvKMBrep*>& elements, const TessChoice& choice);
+
+// The triangles the face shapes of the elements will hold, as the kernel
+// counts them from the same settings, without making them. Throws ToolError.
+long long estimateTriangles(const std::vector<MvKMBrep*>& elements, const TessChoice& choice);
 
 // The colour of a merged shape: its material's diffuse colour, or grey.
 MvVec4<float> shapeColour(const MvTriStripSet& shape);

@@ -2,8 +2,10 @@
 
 #include "kmbrep/output_file.h"
 
-#include <cstdio>
-#include <sstream>
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
 
 namespace kmbrep {
 
@@ -21,63 +23,131 @@ std::string withExtension(const std::string& path, const char* ext) {
   return (hasExt ? path.substr(0, dot) : path) + ext;
 }
 
-void put(std::ostringstream& out, const char* prefix, const float* p, int n) {
-  char line[128];
-  int at = std::snprintf(line, sizeof line, "%s", prefix);
-  for (int k = 0; k < n; ++k) at += std::snprintf(line + at, sizeof line - at, " %.6g", p[k]);
-  out << line << '\n';
+// Three floats as a hash key: their bits, with -0 read as +0.
+struct Vec3Key {
+  std::uint32_t bits[3];
+  bool operator==(const Vec3Key& o) const { return std::memcmp(bits, o.bits, sizeof bits) == 0; }
+};
+
+struct Vec3Hash {
+  std::size_t operator()(const Vec3Key& k) const {
+    std::uint64_t h = 1469598103934665603ull;
+    for (std::uint32_t b : k.bits) h = (h ^ b) * 1099511628211ull;
+    return static_cast<std::size_t>(h ^ h >> 29);
+  }
+};
+
+// Numbers the distinct triples of one array (n triples): index[i] is the
+// 0-based number of triple i, and firsts lists the first triple of each
+// number, in number order.
+void shareTriples(const float* xyz, int n, std::vector<int>& index, std::vector<int>& firsts) {
+  std::unordered_map<Vec3Key, int, Vec3Hash> seen;
+  seen.reserve(static_cast<size_t>(n));
+  index.resize(static_cast<size_t>(n));
+  firsts.clear();
+  for (int i = 0; i < n; ++i) {
+    Vec3Key key{};
+    for (int k = 0; k < 3; ++k) {
+      const float v = xyz[3 * i + k] == 0.0f ? 0.0f : xyz[3 * i + k];
+      std::memcpy(&key.bits[k], &v, sizeof v);
+    }
+    const auto found = seen.emplace(key, static_cast<int>(firsts.size()));
+    if (found.second) firsts.push_back(i);
+    index[static_cast<size_t>(i)] = found.first->second;
+  }
+}
+
+void writeMaterials(BufferedWriter& mtl, const DisplayModel& model) {
+  for (size_t m = 0; m < model.materials.size(); ++m) {
+    const MvVec4<float>& c = model.materials[m];
+    mtl.print("newmtl colour_%zu\nKd %.6g %.6g %.6g\nKs 0.75 0.75 0.75\nNs 15\nd %.6g\n\n", m, c[0], c[1], c[2],
+              c[3] < 0.0f ? 1.0f : c[3]);
+  }
+}
+
+// One shape: its distinct positions and normals, then its triangles by
+// index (strip triangle t of a strip starting at b: b+t, b+t+1, b+t+2, the
+// first two swapped for odd t). Returns the triangles written.
+long long writeShape(BufferedWriter& obj, const MvTriStripSet& shape, long long& positionBase, long long& normalBase) {
+  const int n = shape.vertexCount();
+  std::vector<int> position, normal, firsts;
+  shareTriples(shape.vertices(), n, position, firsts);
+  for (int i : firsts) {
+    const float* p = shape.vertices() + 3 * i;
+    obj.print("v %.9g %.9g %.9g\n", p[0], p[1], p[2]);
+  }
+  const long long positions = static_cast<long long>(firsts.size());
+  const bool withNormals = shape.normals() != nullptr;
+  long long normals = 0;
+  if (withNormals) {
+    shareTriples(shape.normals(), n, normal, firsts);
+    for (int i : firsts) {
+      const float* v = shape.normals() + 3 * i;
+      obj.print("vn %.6g %.6g %.6g\n", v[0], v[1], v[2]);
+    }
+    normals = static_cast<long long>(firsts.size());
+  }
+  long long triangles = 0;
+  for (int s = 0; s < shape.stripCount(); ++s) {
+    const int b = shape.stripStart(s);
+    for (int t = 0; t + 2 < shape.stripLength(s); ++t, ++triangles) {
+      const int corner[3] = {t % 2 ? b + t + 1 : b + t, t % 2 ? b + t : b + t + 1, b + t + 2};
+      obj.write('f');
+      for (int c : corner) {
+        const long long p = positionBase + position[static_cast<size_t>(c)];
+        if (withNormals)
+          obj.print(" %lld//%lld", p, normalBase + normal[static_cast<size_t>(c)]);
+        else
+          obj.print(" %lld", p);
+      }
+      obj.write('\n');
+    }
+  }
+  positionBase += positions;
+  normalBase += normals;
+  return triangles;
+}
+
+void writeEdges(BufferedWriter& obj, const DisplayModel& model, long long positionBase) {
+  if (model.edges.length() > 0) obj.write("o edges\n");
+  for (int e = 0; e < model.edges.length(); ++e) {
+    const MvPolylineSet& set = *model.edges[e];
+    for (int l = 0; l < set.polylineCount(); ++l) {
+      const int start = set.lineStart(l);
+      const int count = set.lineLength(l);
+      for (int p = 0; p < count; ++p) {
+        const float* xyz = set.points() + 3 * (start + p);
+        obj.print("v %.9g %.9g %.9g\n", xyz[0], xyz[1], xyz[2]);
+      }
+      obj.write('l');
+      for (int p = 0; p < count; ++p) obj.print(" %lld", positionBase + p);
+      obj.write('\n');
+      positionBase += count;
+    }
+  }
 }
 
 }  // namespace
 
 long long exportObj(const DisplayModel& model, const std::string& path) {
   const std::string mtlPath = withExtension(path, ".mtl");
-  std::ostringstream obj;
-  std::ostringstream mtl;
-  obj << "# kmbrep: " << model.shapes.length() << " shapes, " << model.triangles << " triangles\n";
-  obj << "mtllib " << baseName(mtlPath) << '\n';
-  long long vertexBase = 1;
-  long long triangles = 0;
+  OutputFile objFile(path);
+  OutputFile mtlFile(mtlPath);
+  BufferedWriter obj(objFile);
+  BufferedWriter mtl(mtlFile);
+  writeMaterials(mtl, model);
+  obj.print("# kmbrep: %d shapes, %lld triangles, %d materials\n", model.shapes.length(), model.triangles,
+            model.colours);
+  obj.write("mtllib " + baseName(mtlPath) + "\n");
+  long long positionBase = 1, normalBase = 1, triangles = 0;
   for (int s = 0; s < model.shapes.length(); ++s) {
-    const MvTriStripSet& shape = *model.shapes[s];
-    const MvVec4<float> c = shapeColour(shape);
-    char material[256];
-    std::snprintf(material, sizeof material,
-                  "newmtl colour_%d\nKd %.6g %.6g %.6g\nKs 0.75 0.75 0.75\nNs 15\nd %.6g\n\n", s, c[0], c[1],
-                  c[2], c[3] < 0.0f ? 1.0f : c[3]);
-    mtl << material;
-    obj << "o shape_" << s << "\nusemtl colour_" << s << '\n';
-    MvAutoPtr<MvTriIter> it = shape.getTriIter();
-    if (!it) throw ToolError{"cannot walk the triangles of shape " + std::to_string(s)};
-    it->reset();
-    const int n = it->size();
-    for (int t = 0; t < n; ++t) {
-      const MvTriangle* tri = it->next(1);
-      if (!tri) break;
-      for (int v = 0; v < 3; ++v) put(obj, "v", tri->vertices[v], 3);
-      for (int v = 0; v < 3; ++v) put(obj, "vn", tri->normals[v], 3);
-      obj << "f " << vertexBase << "//" << vertexBase << ' ' << vertexBase + 1 << "//" << vertexBase + 1 << ' '
-          << vertexBase + 2 << "//" << vertexBase + 2 << '\n';
-      vertexBase += 3;
-      ++triangles;
-    }
+    obj.print("o shape_%d\nusemtl colour_%d\n", s, model.materialOf[static_cast<size_t>(s)]);
+    triangles += writeShape(obj, *model.shapes[s], positionBase, normalBase);
   }
-  long long pointBase = vertexBase;
-  if (model.edges.length() > 0) obj << "o edges\n";
-  for (int e = 0; e < model.edges.length(); ++e) {
-    const MvPolylineSet& set = *model.edges[e];
-    for (int l = 0; l < set.polylineCount(); ++l) {
-      const int start = set.lineStart(l);
-      const int count = set.lineLength(l);
-      for (int p = 0; p < count; ++p) put(obj, "v", set.points() + 3 * (start + p), 3);
-      obj << 'l';
-      for (int p = 0; p < count; ++p) obj << ' ' << pointBase + p;
-      obj << '\n';
-      pointBase += count;
-    }
-  }
-  writeWholeFile(mtlPath, mtl.str());
-  writeWholeFile(path, obj.str());
+  writeEdges(obj, model, positionBase);
+  mtl.finish();
+  obj.finish();
+  commitTogether({&mtlFile, &objFile});
   return triangles;
 }
 

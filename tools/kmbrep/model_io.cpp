@@ -20,6 +20,16 @@ std::string firstReport(const std::string& fallback) {
   return line.empty() ? fallback : line;
 }
 
+ToolError toolError(const std::string& message) {
+  ToolError error(message);
+  for (const MvErrorReport& r : MvErrorState::reports())
+    error.details.push_back(r.className + "::" + r.operation + ": " + r.condition + " (code " +
+                            std::to_string(r.code) + ")");
+  const std::string kernel = ksample::lastError();
+  if (!kernel.empty()) error.details.push_back("kernel: " + kernel);
+  return error;
+}
+
 long long writeHostFile(const std::string& path, const std::vector<MvKMBrep*>& elements) {
   OutputFile out(path);
   MvAutoPtr<MvFileStream> stream(MvFileStream::create(out.tempPath().c_str()));
@@ -72,8 +82,8 @@ std::string writeTransmitFile(const std::string& key, const std::vector<int>& ta
   const std::string suffix = format == ksample::Format::Text ? ".x_t" : ".x_b";
   const std::string name = key + suffix;
   // The kernel writes under a temporary key; the file is renamed when whole.
-  const std::string tempKey = key + ".partial";
   OutputFile out(name);
+  const std::string tempKey = out.sideName("-k");
   const std::string tempName = tempKey + suffix;
   if (ksample::transmit(static_cast<int>(tags.size()), tags.data(), tempKey.c_str(),
                         static_cast<int>(tempKey.size()), format) != ksample::kOk) {

@@ -3,6 +3,7 @@
 #define KMBREP_MODEL_IO_H
 
 #include "MvKMBrep61.h"
+#include "kmbrep/output_file.h"
 #include "ksample/kernel.h"
 
 #include <string>
@@ -34,6 +35,10 @@ std::vector<int> readTransmitFile(const std::string& key);
 
 // The first error report of this thread, as one line, or `fallback`.
 std::string firstReport(const std::string& fallback);
+
+// A failure with the message, carrying this thread's report list and the
+// kernel's error text as its details.
+ToolError toolError(const std::string& message);
 
 }  // namespace kmbrep
 

@@ -41,6 +41,11 @@ int circleSegments(double radius, double chordTol, double angleTol);
 // 2 per face.
 int sphereBands(int segments);
 
+// The triangles tessellateFaces would make for the body with the same
+// tolerances, counted without making them; -1 (kErrNoSuchBody) when the body
+// does not exist.
+long long faceTriangleCount(int tag, double chordTol, double angleTol);
+
 // Meshes every face of the body, in face order. Returns 0, or
 // kErrNoSuchBody / kErrNoMemory with lastError set.
 int tessellateFaces(int tag, double chordTol, double angleTol, std::vector<FaceMesh>& faces);

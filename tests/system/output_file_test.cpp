@@ -1,0 +1,135 @@
+// The tool's output files: faults while writing or renaming, targets that
+// are not regular files, links, and several writers at once.
+#include "system/tool_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace tooltest;
+
+// Sets KMBREP_FAULT for the tool runs made while it lives.
+class ScopedFault {
+ public:
+  explicit ScopedFault(const char* spec) { set(spec); }
+  ~ScopedFault() { set(""); }
+
+ private:
+  static void set(const char* spec) {
+#if defined(_WIN32)
+    _putenv_s("KMBREP_FAULT", spec);
+#else
+    setenv("KMBREP_FAULT", spec, 1);
+#endif
+  }
+};
+
+ToolRun faulty(const std::string& dir, const std::string& args, const char* fault) {
+  ScopedFault scoped(fault);
+  return runTool(KMBREP_FAULTS_EXE, args, dir + "/stdout.txt", dir + "/stderr.txt");
+}
+
+struct FaultCase {
+  const char* name;
+  const char* fault;
+  const char* args;  // $ stands for the test's folder
+  std::vector<const char*> targets;
+  const char* error;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+std::string expand(const std::string& text, const std::string& dir) {
+  std::string out;
+  for (char c : text) out += c == '$' ? dir : std::string(1, c);
+  return out;
+}
+
+class OutputFault : public Tool, public ::testing::WithParamInterface<FaultCase> {};
+
+// A failed write or rename leaves every old target whole and no temporary.
+TEST_P(OutputFault, KeepsOldTargetsAndRemovesTemporaries) {
+  const FaultCase& c = GetParam();
+  ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
+  for (const char* t : c.targets) writeFile(dir + "/" + t, std::string("old ") + t);
+  const ToolRun run = faulty(dir, expand(c.args, dir), c.fault);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(lineCount(run.err), 1) << run.err;
+  EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
+  for (const char* t : c.targets) EXPECT_EQ(readAll(dir + "/" + t), std::string("old ") + t) << t;
+  EXPECT_EQ(temporaries(dir), 0);
+  EXPECT_EQ(temporaries(dir + "/d"), 0);
+}
+
+const char* const kNoSpace = "No space left on device";
+const char* const kCrossDevice = "Invalid cross-device link";
+
+INSTANTIATE_TEST_SUITE_P(
+    Tool, OutputFault,
+    ::testing::Values(
+        FaultCase{"ImportRename", "rename@1", "import $/d/demo $/o.mv61", {"o.mv61"}, kCrossDevice},
+        FaultCase{"TransmitRename", "rename@1", "transmit $/d/demo.mv61 $/o", {"o.x_t"}, kCrossDevice},
+        FaultCase{"ObjMaterialWrite", "write@1", "export $/d/demo.mv61 $/o.obj", {"o.obj", "o.mtl"}, kNoSpace},
+        FaultCase{"ObjWrite", "write@2", "export $/d/demo.mv61 $/o.obj", {"o.obj", "o.mtl"}, kNoSpace},
+        FaultCase{"ObjRename", "rename@1", "export $/d/demo.mv61 $/o.obj", {"o.obj", "o.mtl"}, kCrossDevice},
+        FaultCase{"GltfWrite", "write@1", "export $/d/demo.mv61 $/o.gltf", {"o.gltf"}, kNoSpace},
+        FaultCase{"SvgRename", "rename@1", "export $/d/demo.mv61 $/o.svg", {"o.svg"}, kCrossDevice}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Tool, RefusesTargetsThatAreNotRegularFiles) {
+  ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
+  std::vector<std::string> targets = {dir + "/d"};
+#if !defined(_WIN32)
+  targets.push_back("/dev/null");
+  const std::string fifo = dir + "/fifo.mv61";
+  ASSERT_EQ(std::system(("mkfifo " + fifo).c_str()), 0);
+  targets.push_back(fifo);
+#endif
+  for (const std::string& target : targets) {
+    const ToolRun run = kmbrep("import " + dir + "/d/demo " + target);
+    EXPECT_EQ(run.exitCode, 1) << target;
+    EXPECT_EQ(run.err, "kmbrep: '" + target + "' is not a regular file\n");
+  }
+  EXPECT_EQ(temporaries(dir), 0);
+}
+
+#if !defined(_WIN32)
+// A link is followed: the file it points to is replaced, the link stays.
+TEST_F(Tool, ReplacesTheFileALinkPointsTo) {
+  ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
+  writeFile(dir + "/real.mv61", "old");
+  std::filesystem::create_symlink("real.mv61", dir + "/link.mv61");
+  ASSERT_EQ(kmbrep("import " + dir + "/d/demo " + dir + "/link.mv61").exitCode, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir + "/link.mv61"));
+  EXPECT_EQ(readAll(dir + "/real.mv61"), readAll(dir + "/d/demo.mv61"));
+}
+#endif
+
+// Writers of one target never share a temporary: whenever one succeeds the
+// target is a complete file.
+TEST_F(Tool, ConcurrentWritersLeaveACompleteFile) {
+  ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
+  const std::string expected = readAll(dir + "/d/demo.mv61");
+  constexpr int kWriters = 6;
+  std::vector<int> codes(kWriters, -1);
+  std::vector<std::thread> writers;
+  for (int i = 0; i < kWriters; ++i) {
+    writers.emplace_back([&, i] {
+      const std::string n = std::to_string(i);
+      codes[static_cast<size_t>(i)] = runTool(KMBREP_EXE, "import " + dir + "/d/demo " + dir + "/out.mv61",
+                                              dir + "/out" + n + ".txt", dir + "/err" + n + ".txt")
+                                          .exitCode;
+    });
+  }
+  for (std::thread& t : writers) t.join();
+  for (int code : codes) EXPECT_EQ(code, 0);
+  EXPECT_EQ(readAll(dir + "/out.mv61"), expected);
+  EXPECT_EQ(temporaries(dir), 0);
+}
+
+}  // namespace

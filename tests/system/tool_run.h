@@ -1,0 +1,104 @@
+// Runs the kmbrep tool as a user would and collects what it prints.
+#ifndef TESTS_SYSTEM_TOOL_RUN_H
+#define TESTS_SYSTEM_TOOL_RUN_H
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace tooltest {
+
+struct ToolRun {
+  int exitCode;
+  std::string out;
+  std::string err;
+};
+
+// A folder of the running test's own, so tests may run side by side.
+inline std::string tempDir() {
+  const char* dir = std::getenv("MV_TEST_TMP");
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(test->test_suite_name()) + "_" + test->name();
+  for (char& c : name) c = c == '/' ? '_' : c;
+  return std::string(dir && *dir ? dir : "/tmp") + "/tool_" + name;
+}
+
+inline std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The tool's console output, read as text: Windows ends its lines with CR LF.
+inline std::string readText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline bool exists(const std::string& path) { return std::ifstream(path).good(); }
+
+// The files of a folder left by unfinished outputs.
+inline int temporaries(const std::string& dir) {
+  int n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    n += entry.path().filename().string().rfind(".kmbrep-", 0) == 0;
+  return n;
+}
+
+// A path as the command interpreter takes it: Windows' cmd.exe reads a '/'
+// in a command name as the start of a switch.
+inline std::string commandPath(std::string path) {
+#if defined(_WIN32)
+  for (char& c : path) c = c == '/' ? '\\' : c;
+#endif
+  return path;
+}
+
+// Runs `exe args`; out and err name the files the output goes to (so that
+// several runs may go on at once).
+inline ToolRun runTool(const std::string& exe, const std::string& args, const std::string& out,
+                       const std::string& err) {
+  const std::string command = commandPath(exe) + " " + args + " >" + out + " 2>" + err;
+  const int status = std::system(command.c_str());
+  ToolRun run{-1, readText(out), readText(err)};
+#if defined(_WIN32)
+  run.exitCode = status;
+#else
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+  return run;
+}
+
+inline ToolRun kmbrep(const std::string& args) {
+  const std::string dir = tempDir();
+  return runTool(KMBREP_EXE, args, dir + "/stdout.txt", dir + "/stderr.txt");
+}
+
+inline int lineCount(const std::string& text) {
+  int n = 0;
+  for (char c : text) n += c == '\n';
+  return n;
+}
+
+class Tool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = tempDir();
+    std::error_code error;
+    std::filesystem::remove_all(dir, error);
+    std::filesystem::create_directories(dir, error);
+    ASSERT_FALSE(error) << error.message();
+  }
+  std::string dir;
+};
+
+}  // namespace tooltest
+
+#endif
