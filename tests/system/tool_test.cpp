@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 #include <string>
 
@@ -123,6 +125,117 @@ TEST_F(Tool, ObjMergesColoursAcrossElementsAndSharesVertices) {
   int materials = 0;
   for (size_t at = mtl.find("newmtl"); at != std::string::npos; at = mtl.find("newmtl", at + 1)) ++materials;
   EXPECT_EQ(materials, 8);
+}
+
+struct MessageCase {
+  const char* name;
+  const char* args;  // $ stands for the test's folder
+  int exitCode;
+  std::string firstLine;  // $ likewise; % stands for the system's "No such file" text
+};
+
+void PrintTo(const MessageCase& c, std::ostream* os) { *os << c.name; }
+
+std::string expand(const std::string& text, const std::string& dir) {
+  std::string out;
+  for (char c : text) out += c == '$' ? dir : c == '%' ? std::strerror(ENOENT) : std::string(1, c);
+  return out;
+}
+
+class Message : public Tool, public ::testing::WithParamInterface<MessageCase> {};
+
+// Every failure is one line in the user's terms (usage errors add the usage
+// text); the library's reports follow only with --verbose.
+TEST_P(Message, SaysWhatIsWrong) {
+  const MessageCase& c = GetParam();
+  ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
+  ASSERT_EQ(kmbrep("transmit " + dir + "/d/demo.mv61 " + dir + "/both.x_t").exitCode, 0);
+  ASSERT_EQ(kmbrep("transmit " + dir + "/d/demo.mv61 " + dir + "/both --binary").exitCode, 0);
+  writeFile(dir + "/empty.mv61", "");
+  writeFile(dir + "/cut.mv61", readAll(dir + "/d/demo.mv61").substr(0, 100));
+  for (const char* name : {"/host.x_t", "/host.mtl"}) writeFile(dir + name, readAll(dir + "/d/demo.mv61"));
+  const ToolRun run = kmbrep(expand(c.args, dir));
+  EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+  EXPECT_EQ(run.err.substr(0, run.err.find('\n')), expand(c.firstLine, dir));
+  if (c.exitCode == 1) {
+    EXPECT_EQ(lineCount(run.err), 1) << run.err;
+  }
+  EXPECT_EQ(temporaries(dir), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tool, Message,
+    ::testing::Values(
+        MessageCase{"Missing", "info $/none.mv61", 1, "kmbrep: cannot open '$/none.mv61': %"},
+        MessageCase{"Empty", "info $/empty.mv61", 1, "kmbrep: '$/empty.mv61' is not a host file"},
+        MessageCase{"Cut", "info $/cut.mv61", 1, "kmbrep: '$/cut.mv61' is damaged: object 1 cannot be read"},
+        MessageCase{"KeyWithExtension", "import $/d/demo.x_t $/o.mv61", 0, ""},
+        MessageCase{"BothFormats", "import $/both $/o.mv61", 1,
+                    "kmbrep: both '$/both.x_t' and '$/both.x_b' exist: give --text or --binary"},
+        MessageCase{"BothFormatsChosen", "import $/both $/o.mv61 --binary", 0, ""},
+        MessageCase{"NoKernelFile", "import $/none $/o.mv61", 1,
+                    "kmbrep: cannot open '$/none.x_t' or '$/none.x_b': %"},
+        MessageCase{"MissingValue", "export $/d/demo.mv61 $/o.obj --level", 2,
+                    "kmbrep: --level needs a value: 0, 1 or 2"},
+        MessageCase{"LevelAndAbsolute", "export $/d/demo.mv61 $/o.obj --level 1 --absolute", 2,
+                    "kmbrep: --level and --absolute cannot be used together"},
+        MessageCase{"TextAndBinary", "import $/both $/o.mv61 --text --binary", 2,
+                    "kmbrep: --text and --binary cannot be used together"},
+        MessageCase{"FormatsDiffer", "import $/both.x_b $/o.mv61 --text", 2,
+                    "kmbrep: the key '$/both.x_b' and --text name different formats"},
+        MessageCase{"EmptyKey", "transmit $/d/demo.mv61 \"\"", 2, "kmbrep: the key is empty"},
+        MessageCase{"ImportOverItsInput", "import $/d/demo $/d/demo.x_t", 2,
+                    "kmbrep: the output '$/d/demo.x_t' is the input '$/d/demo.x_t': choose another output"},
+        MessageCase{"TransmitOverItsInput", "transmit $/host.x_t $/host", 2,
+                    "kmbrep: the output '$/host.x_t' is the input '$/host.x_t': choose another output"},
+        MessageCase{"MaterialsOverTheInput", "export $/host.mtl $/host.obj", 2,
+                    "kmbrep: the output '$/host.mtl' is the input '$/host.mtl': choose another output"},
+        MessageCase{"OverTheLimit", "export $/d/demo.mv61 $/o.obj --max-triangles 2623", 1,
+                    "kmbrep: '$/d/demo.mv61' would make 2624 triangles, more than the limit of 2623: give "
+                    "--max-triangles to raise it"},
+        MessageCase{"AtTheLimit", "export $/d/demo.mv61 $/o.obj --max-triangles 2624", 0, ""}),
+    [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Tool, VerboseAddsTheReports) {
+  writeFile(dir + "/empty.mv61", "");
+  const ToolRun run = kmbrep("info " + dir + "/empty.mv61 --verbose");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "kmbrep: '" + dir + "/empty.mv61' is not a host file\n  MvObjectStream::open: file header complete (code 5)\n");
+}
+
+// The kernel file's header names the file by the user's key and name, not
+// by the temporary it was written as.
+TEST_F(Tool, KernelFileHeaderCarriesTheUsersKey) {
+  ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
+  for (const char* option : {"--text", "--binary"}) {
+    ASSERT_EQ(kmbrep("transmit " + dir + "/d/demo.mv61 " + dir + "/t1 " + option).exitCode, 0);
+    const std::string name = dir + "/t1" + (option[2] == 't' ? ".x_t" : ".x_b");
+    EXPECT_NE(readAll(name).find("KEY=" + dir + "/t1;\nFILE=" + name + ";\n"), std::string::npos) << name;
+  }
+  EXPECT_NE(readAll(dir + "/d/demo.x_t").find("KEY=" + dir + "/d/demo;\nFILE=" + dir + "/d/demo.x_t;\n"),
+            std::string::npos);
+}
+
+// One sphere of radius 1e9 meshed to absolute tolerances makes a million
+// triangles: a hundred of them are refused before any is made.
+TEST_F(Tool, RefusesAnExportOverTheTriangleLimit) {
+  {
+    ksamplehost::SampleApp app;
+    ASSERT_TRUE(app.ok()) << app.error();
+    MvAutoPtr<MvKMBrep> element(new MvKMBrep());
+    MvVec<int> parts;
+    for (int i = 0; i < 100; ++i) parts.append(ksample::makeSphere(1e9, ksample::identityTransform()));
+    ASSERT_EQ(element->appendKmPart(parts, 0), 1u);
+    MvAutoPtr<MvFileStream> out(MvFileStream::create((dir + "/big.mv61").c_str()));
+    ASSERT_TRUE(out);
+    ASSERT_EQ(out->writeObject(element), 1u);
+    ASSERT_EQ(out->close(), 1u);
+  }
+  const ToolRun run = kmbrep("export " + dir + "/big.mv61 " + dir + "/big.obj --absolute");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "kmbrep: '" + dir + "/big.mv61' would make 104857600 triangles, more than the limit of " +
+                         "20000000: give --max-triangles to raise it\n");
+  EXPECT_FALSE(exists(dir + "/big.obj"));
 }
 
 }  // namespace

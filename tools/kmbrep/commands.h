@@ -10,6 +10,11 @@ namespace kmbrep {
 
 using Args = std::vector<std::string>;
 
+// The most triangles an export makes unless --max-triangles allows more:
+// some 3.5 GB at the peak of an OBJ export (about 180 bytes a triangle).
+// The kernel counts them before any is made.
+constexpr long long kDefaultMaxTriangles = 20000000;
+
 int runDemo(const Args& args);
 int runInfo(const Args& args);
 int runExport(const Args& args);

@@ -80,7 +80,7 @@ long long estimateTriangles(const std::vector<MvKMBrep*>& elements, const TessCh
     MvKMBrep::KmBrepTessParams params = paramsFor(choice);
     MvBox3f box;
     MvErrorState::clear();
-    if (!e->getBBox(box)) throw toolError("tessellation failed: " + firstReport("bounding box"));
+    if (!e->getBBox(box)) throw toolError("cannot tessellate the model: it has no bounding box");
     const MvVec3<float> d = box.getMax() - box.getMin();
     MvKMBrep::conditionTessParam(params, std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
     for (int p = 0; p < e->kmPart().length(); ++p) {
@@ -98,8 +98,8 @@ DisplayModel tessellate(const std::vector<MvKMBrep*>& elements, const TessChoice
     MvKMBrep::KmBrepTessParams params = paramsFor(choice);
     MvErrorState::clear();
     if (!e->getMvColorShapeList(params, model.shapes))
-      throw toolError("tessellation failed: " + firstReport("faces"));
-    if (!e->getMvEdgeShape(params, model.edges)) throw toolError("tessellation failed: " + firstReport("edges"));
+      throw toolError("cannot tessellate the faces of the model");
+    if (!e->getMvEdgeShape(params, model.edges)) throw toolError("cannot tessellate the edges of the model");
   }
   for (int i = 0; i < model.shapes.length(); ++i) model.triangles += model.shapes[i]->triangleCount();
   assignMaterials(model);

@@ -14,6 +14,7 @@
 #include <sys/types.h>
 
 #if defined(_WIN32)
+#include <direct.h>
 #include <io.h>
 #include <process.h>
 #include <windows.h>
@@ -127,6 +128,35 @@ int createExclusive(const std::string& path) {
   _close(fd);
 #else
   const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) return errno;
+  ::close(fd);
+#endif
+  return 0;
+}
+
+int createDirectory(const std::string& path) {
+#if defined(_WIN32)
+  return _mkdir(path.c_str()) == 0 ? 0 : errno;
+#else
+  return ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
+#endif
+}
+
+void removeDirectory(const std::string& path) {
+#if defined(_WIN32)
+  _rmdir(path.c_str());
+#else
+  ::rmdir(path.c_str());
+#endif
+}
+
+int checkReadable(const std::string& path) {
+#if defined(_WIN32)
+  const int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
+  if (fd < 0) return errno;
+  _close(fd);
+#else
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno;
   ::close(fd);
 #endif

@@ -25,6 +25,12 @@ bool sameFile(const std::string& a, const std::string& b);
 
 // Creates path exclusively (it must not exist) as an empty file.
 int createExclusive(const std::string& path);
+// Creates a folder; EEXIST when something is there already.
+int createDirectory(const std::string& path);
+// Removes an empty folder; a missing one is no error.
+void removeDirectory(const std::string& path);
+// 0 when the file can be opened for reading, else the reason.
+int checkReadable(const std::string& path);
 
 // An open file for writing, closed by its destructor.
 class WriteHandle {

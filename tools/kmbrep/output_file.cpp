@@ -23,13 +23,24 @@ std::string folderOf(const std::string& path) {
   throw ToolError{"cannot write '" + path + "': " + fs::reason(error)};
 }
 
+// The file a target path names, its links followed, once it is known to be
+// a regular file or nothing.
+std::string checkedTarget(const std::string& path) {
+  std::string target;
+  if (const int error = fs::resolveLinks(path, target)) cannotWrite(path, error);
+  fs::Kind kind = fs::Kind::Missing;
+  if (const int error = fs::kindOf(target, kind)) cannotWrite(path, error);
+  if (kind == fs::Kind::Other) throw ToolError("'" + path + "' is not a regular file");
+  return target;
+}
+
+std::string joined(const std::string& dir, const std::string& name) {
+  return dir.empty() ? name : dir + "/" + name;
+}
+
 }  // namespace
 
-OutputFile::OutputFile(const std::string& path) : _path(path) {
-  if (const int error = fs::resolveLinks(_path, _target)) cannotWrite(_path, error);
-  fs::Kind kind = fs::Kind::Missing;
-  if (const int error = fs::kindOf(_target, kind)) cannotWrite(_path, error);
-  if (kind == fs::Kind::Other) throw ToolError{"'" + _path + "' is not a regular file"};
+OutputFile::OutputFile(const std::string& path) : _path(path), _target(checkedTarget(path)) {
   // A short name of its own, so that any target name the system allows
   // leaves room for it; created exclusively, so no two writers share it.
   constexpr int kAttempts = 16;
@@ -67,6 +78,38 @@ void OutputFile::commit() {
 void commitTogether(const std::vector<OutputFile*>& outputs) {
   for (const OutputFile* out : outputs) out->sync();
   for (OutputFile* out : outputs) out->rename();
+}
+
+StagingFolder::StagingFolder(const std::string& dir) : _dir(dir) {
+  constexpr int kAttempts = 16;
+  int error = EEXIST;
+  for (int i = 0; i < kAttempts && error == EEXIST; ++i) {
+    _folder = joined(_dir, ".kmbrep-" + fs::uniqueName());
+    error = fs::createDirectory(_folder);
+  }
+  if (error) {
+    _folder.clear();
+    cannotWrite(_dir.empty() ? "." : _dir, error);
+  }
+}
+
+StagingFolder::~StagingFolder() {
+  if (_folder.empty()) return;
+  for (const std::string& name : _names) fs::removeFile(joined(_folder, name));
+  fs::removeDirectory(_folder);
+}
+
+std::string StagingFolder::path(const std::string& name) {
+  _names.push_back(name);
+  return joined(_folder, name);
+}
+
+void StagingFolder::commit() {
+  std::vector<std::string> targets;
+  for (const std::string& name : _names) targets.push_back(checkedTarget(joined(_dir, name)));
+  for (size_t i = 0; i < _names.size(); ++i) {
+    if (const int error = fs::replace(joined(_folder, _names[i]), targets[i])) cannotWrite(joined(_dir, _names[i]), error);
+  }
 }
 
 BufferedWriter::BufferedWriter(OutputFile& out) : _out(out), _buffer(kBufferBytes) {

@@ -66,6 +66,32 @@ class OutputFile {
 // earlier one succeeded leaves that earlier file replaced.)
 void commitTogether(const std::vector<OutputFile*>& outputs);
 
+// An output made of files that are each written whole elsewhere (by code
+// that commits its own OutputFile): they are made in a folder of their own
+// beside the targets and moved into place together by commit, once every
+// one of them is complete.
+class StagingFolder {
+ public:
+  // Creates the folder inside dir ("" for the current one). Throws ToolError.
+  explicit StagingFolder(const std::string& dir);
+  // Removes what was staged and not moved, and the folder.
+  ~StagingFolder();
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+
+  // Where to make the file that is to become dir/name.
+  std::string path(const std::string& name);
+  // Moves every staged file over its target (an existing target must be a
+  // regular file; links are followed), after checking all targets. Throws
+  // ToolError.
+  void commit();
+
+ private:
+  std::string _dir;
+  std::string _folder;
+  std::vector<std::string> _names;
+};
+
 // Writes an output's content through a buffer of at most kBufferBytes, so a
 // writer's memory stays bounded however long the output grows. Every write
 // that reaches the system is checked; the first failure throws ToolError
