@@ -42,6 +42,7 @@ struct FaultCase {
   const char* args;  // $ stands for the test's folder
   std::vector<const char*> targets;
   int error;  // the system's reason, as its number
+  std::vector<const char*> absent = {};  // files of the output that were not there before
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -58,14 +59,17 @@ class OutputFault : public Tool, public ::testing::WithParamInterface<FaultCase>
 TEST_P(OutputFault, KeepsOldTargetsAndRemovesTemporaries) {
   const FaultCase& c = GetParam();
   ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
+  std::filesystem::create_directories(dir + "/d2");
   for (const char* t : c.targets) writeFile(dir + "/" + t, std::string("old ") + t);
   const ToolRun run = faulty(dir, expand(c.args, dir), c.fault);
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(lineCount(run.err), 1) << run.err;
   EXPECT_NE(run.err.find(std::strerror(c.error)), std::string::npos) << run.err;
   for (const char* t : c.targets) EXPECT_EQ(readAll(dir + "/" + t), std::string("old ") + t) << t;
+  for (const char* a : c.absent) EXPECT_FALSE(exists(dir + "/" + a)) << a;
   EXPECT_EQ(temporaries(dir), 0);
   EXPECT_EQ(temporaries(dir + "/d"), 0);
+  EXPECT_EQ(temporaries(dir + "/d2"), 0);
 }
 
 constexpr int kNoSpace = ENOSPC;
@@ -79,7 +83,20 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"ObjMaterialWrite", "write@1", "export $/d/demo.mv61 $/o.obj", {"o.obj", "o.mtl"}, kNoSpace},
         FaultCase{"ObjWrite", "write@2", "export $/d/demo.mv61 $/o.obj", {"o.obj", "o.mtl"}, kNoSpace},
         FaultCase{"ObjRename", "rename@1", "export $/d/demo.mv61 $/o.obj", {"o.obj", "o.mtl"}, kCrossDevice},
+        FaultCase{"ObjSecondRename", "rename@2", "export $/d/demo.mv61 $/o.obj", {"o.obj", "o.mtl"}, kCrossDevice},
+        FaultCase{"ObjSecondRenameNew", "rename@2", "export $/d/demo.mv61 $/o.obj", {"o.obj"}, kCrossDevice, {"o.mtl"}},
         FaultCase{"GltfWrite", "write@1", "export $/d/demo.mv61 $/o.gltf", {"o.gltf"}, kNoSpace},
+        FaultCase{"DemoLastWrite",
+                  "write@5",
+                  "demo --out $/d2",
+                  {"d2/demo.mv61", "d2/demo.x_t", "d2/demo.obj", "d2/demo.mtl", "d2/demo.svg", "d2/demo.gltf"},
+                  kNoSpace},
+        FaultCase{"DemoThirdMove",
+                  "rename@8",
+                  "demo --out $/d2",
+                  {"d2/demo.mv61", "d2/demo.x_t", "d2/demo.obj", "d2/demo.svg"},
+                  kCrossDevice,
+                  {"d2/demo.mtl", "d2/demo.gltf"}},
         FaultCase{"SvgRename", "rename@1", "export $/d/demo.mv61 $/o.svg", {"o.svg"}, kCrossDevice}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 

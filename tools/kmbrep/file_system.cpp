@@ -237,6 +237,15 @@ int replace(const std::string& from, const std::string& to) {
 #endif
 }
 
+int hardLink(const std::string& existing, const std::string& newPath) {
+#if defined(_WIN32)
+  if (!CreateHardLinkW(wide(newPath).c_str(), wide(existing).c_str(), nullptr)) return fromWindowsError(GetLastError());
+  return 0;
+#else
+  return ::link(existing.c_str(), newPath.c_str()) == 0 ? 0 : errno;
+#endif
+}
+
 void removeFile(const std::string& path) { std::remove(path.c_str()); }
 
 std::string uniqueName() {

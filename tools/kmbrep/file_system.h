@@ -57,6 +57,9 @@ int syncFile(const std::string& path);
 // Moves from over to, replacing to atomically when it exists.
 int replace(const std::string& from, const std::string& to);
 
+// Makes newPath a second name (a hard link) of the file existing names.
+int hardLink(const std::string& existing, const std::string& newPath);
+
 // Removes a file; a missing file is no error.
 void removeFile(const std::string& path);
 

@@ -38,6 +38,39 @@ std::string joined(const std::string& dir, const std::string& name) {
   return dir.empty() ? name : dir + "/" + name;
 }
 
+struct Move {
+  std::string from;
+  std::string to;
+  std::string shown;
+};
+
+// Moves each file over its target in turn. Should one move fail, the
+// targets already replaced get their old content back from links made to
+// it beforehand, and new files are removed again, so that the output stays
+// all old. (Where the file system makes no links, a target replaced before
+// the failure keeps its new content.)
+void moveTogether(const std::vector<Move>& moves) {
+  std::vector<std::string> backups(moves.size());
+  std::vector<bool> existed(moves.size());
+  for (size_t i = 0; moves.size() > 1 && i < moves.size(); ++i) {
+    fs::Kind kind = fs::Kind::Missing;
+    existed[i] = fs::kindOf(moves[i].to, kind) == 0 && kind == fs::Kind::Regular;
+    if (existed[i] && fs::hardLink(moves[i].to, moves[i].from + "-old") == 0) backups[i] = moves[i].from + "-old";
+  }
+  size_t done = 0;
+  int error = 0;
+  while (done < moves.size() && (error = fs::replace(moves[done].from, moves[done].to)) == 0) ++done;
+  for (size_t i = 0; error && i < done; ++i) {
+    if (!backups[i].empty())
+      fs::replace(backups[i], moves[i].to);
+    else if (!existed[i])
+      fs::removeFile(moves[i].to);
+  }
+  for (const std::string& backup : backups)
+    if (!backup.empty()) fs::removeFile(backup);
+  if (error) cannotWrite(moves[done].shown, error);
+}
+
 }  // namespace
 
 OutputFile::OutputFile(const std::string& path) : _path(path), _target(checkedTarget(path)) {
@@ -76,8 +109,13 @@ void OutputFile::commit() {
 }
 
 void commitTogether(const std::vector<OutputFile*>& outputs) {
-  for (const OutputFile* out : outputs) out->sync();
-  for (OutputFile* out : outputs) out->rename();
+  std::vector<Move> moves;
+  for (const OutputFile* out : outputs) {
+    out->sync();
+    moves.push_back({out->_temp, out->_target, out->_path});
+  }
+  moveTogether(moves);
+  for (OutputFile* out : outputs) out->_committed = true;
 }
 
 StagingFolder::StagingFolder(const std::string& dir) : _dir(dir) {
@@ -105,11 +143,12 @@ std::string StagingFolder::path(const std::string& name) {
 }
 
 void StagingFolder::commit() {
-  std::vector<std::string> targets;
-  for (const std::string& name : _names) targets.push_back(checkedTarget(joined(_dir, name)));
-  for (size_t i = 0; i < _names.size(); ++i) {
-    if (const int error = fs::replace(joined(_folder, _names[i]), targets[i])) cannotWrite(joined(_dir, _names[i]), error);
+  std::vector<Move> moves;
+  for (const std::string& name : _names) {
+    const std::string shown = joined(_dir, name);
+    moves.push_back({joined(_folder, name), checkedTarget(shown), shown});
   }
+  moveTogether(moves);
 }
 
 BufferedWriter::BufferedWriter(OutputFile& out) : _out(out), _buffer(kBufferBytes) {

@@ -61,9 +61,9 @@ class OutputFile {
 };
 
 // Commits several outputs as one: every file is flushed before the first is
-// renamed, so a failure to finish any of them leaves every old target as it
-// was. (The renames themselves follow one another; a rename failing after an
-// earlier one succeeded leaves that earlier file replaced.)
+// renamed, and should a rename fail, the targets renamed over before it get
+// their old content back (through links made to it first, where the file
+// system allows links). Throws ToolError.
 void commitTogether(const std::vector<OutputFile*>& outputs);
 
 // An output made of files that are each written whole elsewhere (by code
@@ -82,8 +82,8 @@ class StagingFolder {
   // Where to make the file that is to become dir/name.
   std::string path(const std::string& name);
   // Moves every staged file over its target (an existing target must be a
-  // regular file; links are followed), after checking all targets. Throws
-  // ToolError.
+  // regular file; links are followed), after checking all targets, as
+  // commitTogether does. Throws ToolError.
   void commit();
 
  private:
