@@ -58,9 +58,9 @@ void shareTriples(const float* xyz, int n, std::vector<int>& index, std::vector<
 }
 
 void writeMaterials(BufferedWriter& mtl, const DisplayModel& model) {
-  for (size_t m = 0; m < model.materials.size(); ++m) {
-    const MvVec4<float>& c = model.materials[m];
-    mtl.print("newmtl colour_%zu\nKd %.6g %.6g %.6g\nKs 0.75 0.75 0.75\nNs 15\nd %.6g\n\n", m, c[0], c[1], c[2],
+  for (int m = 0; m < model.colours; ++m) {
+    const MvVec4<float>& c = model.materials[static_cast<size_t>(m)];
+    mtl.print("newmtl colour_%d\nKd %.6g %.6g %.6g\nKs 0.75 0.75 0.75\nNs 15\nd %.6g\n\n", m, c[0], c[1], c[2],
               c[3] < 0.0f ? 1.0f : c[3]);
   }
 }
