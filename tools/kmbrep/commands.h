@@ -3,6 +3,8 @@
 #ifndef KMBREP_COMMANDS_H
 #define KMBREP_COMMANDS_H
 
+#include "app/sample_app.h"
+
 #include <string>
 #include <vector>
 
@@ -20,6 +22,17 @@ int runInfo(const Args& args);
 int runExport(const Args& args);
 int runTransmit(const Args& args);
 int runImport(const Args& args);
+int runView(const Args& args);
+
+// Starts the library and the sample kernel for one command; throws
+// ToolError when it cannot.
+class Session {
+ public:
+  Session();
+
+ private:
+  ksamplehost::SampleApp _app;
+};
 
 // A usage error: the command line itself is wrong.
 struct UsageError {

@@ -1,28 +1,57 @@
 // kmbrep: writes, reads, inspects and exports kernel parts carried in host
 // files, driven by the sample kernel.
 #include "kmbrep/commands.h"
+#include "kmbrep/help.h"
 #include "kmbrep/output_file.h"
+#include "kmbrep/progress.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <new>
 
 namespace {
 
-const char* const kUsage =
-    "usage: kmbrep demo [--out DIR]\n"
-    "       kmbrep info FILE\n"
-    "       kmbrep export FILE OUT.obj|OUT.svg|OUT.gltf [--level 0|1|2 | --absolute] [--max-triangles N]\n"
-    "       kmbrep transmit FILE KEY [--text|--binary]\n"
-    "       kmbrep import KEY OUT [--text|--binary]\n"
-    "       (any command: --verbose adds the library's reports to a failure)\n";
+bool isHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+// Removes every `flag` from args; whether there was one.
+bool takeFlag(kmbrep::Args& args, const char* flag) {
+  const auto from = std::remove(args.begin(), args.end(), std::string(flag));
+  const bool found = from != args.end();
+  args.erase(from, args.end());
+  return found;
+}
+
+// Prints one command's page; false when there is no such command.
+bool printCommandHelp(const std::string& command) {
+  const std::string page = kmbrep::commandHelp(command);
+  if (page.empty()) return false;
+  std::fputs(page.c_str(), stdout);
+  return true;
+}
 
 int run(const std::string& command, const kmbrep::Args& args) {
+  if (isHelp(command)) {
+    std::fputs(kmbrep::overviewHelp().c_str(), stdout);
+    return 0;
+  }
+  if (command == "--version") {
+    std::fputs(kmbrep::versionText().c_str(), stdout);
+    return 0;
+  }
+  if (command == "help") {
+    if (args.empty()) {
+      std::fputs(kmbrep::overviewHelp().c_str(), stdout);
+      return 0;
+    }
+    if (args.size() == 1 && printCommandHelp(args[0])) return 0;
+    throw kmbrep::UsageError{"help takes one command name"};
+  }
+  if (std::any_of(args.begin(), args.end(), isHelp) && printCommandHelp(command)) return 0;
   if (command == "demo") return kmbrep::runDemo(args);
   if (command == "info") return kmbrep::runInfo(args);
   if (command == "export") return kmbrep::runExport(args);
+  if (command == "view") return kmbrep::runView(args);
   if (command == "transmit") return kmbrep::runTransmit(args);
   if (command == "import") return kmbrep::runImport(args);
   throw kmbrep::UsageError{"unknown command '" + command + "'"};
@@ -31,21 +60,22 @@ int run(const std::string& command, const kmbrep::Args& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    std::fputs(kUsage, argc < 2 ? stderr : stdout);
-    return argc < 2 ? 2 : 0;
+  kmbrep::Args args(argv + 1, argv + argc);
+  // --verbose and --quiet may stand anywhere.
+  const bool verbose = takeFlag(args, "--verbose");
+  kmbrep::setProgressQuiet(takeFlag(args, "--quiet"));
+  if (args.empty()) {
+    std::fputs(kmbrep::usageLines().c_str(), stderr);
+    return 2;
   }
-  const std::string command = argv[1];
-  kmbrep::Args args(argv + 2, argv + argc);
-  const auto verboseAt = std::find(args.begin(), args.end(), "--verbose");
-  const bool verbose = verboseAt != args.end();
-  if (verbose) args.erase(verboseAt);
+  const std::string command = args.front();
+  args.erase(args.begin());
   // Every failure ends here as one line (and, with --verbose, the reports
   // behind it); nothing escapes as a crash.
   try {
     return run(command, args);
   } catch (const kmbrep::UsageError& e) {
-    std::fprintf(stderr, "kmbrep: %s\n%s", e.message.c_str(), kUsage);
+    std::fprintf(stderr, "kmbrep: %s\n%s", e.message.c_str(), kmbrep::usageLines().c_str());
     return 2;
   } catch (const kmbrep::ToolError& e) {
     std::fprintf(stderr, "kmbrep: %s\n", e.message.c_str());

@@ -2,6 +2,7 @@
 
 #include "kmbrep/commands.h"
 #include "kmbrep/file_system.h"
+#include "kmbrep/progress.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -129,9 +130,18 @@ int firstSegmentLength(const std::string& path) {
   return length;
 }
 
+void hostFileVersion(const std::string& path, int& major, int& minor) {
+  MvErrorState::clear();
+  MvAutoPtr<MvFileStream> stream(MvFileStream::open(path.c_str()));
+  if (!stream) throw toolError("'" + path + "' is not a host file");
+  major = stream->fileMajor();
+  minor = stream->fileMinor();
+}
+
 std::vector<LoadedElement> readHostFile(const std::string& path, const std::string& shownName) {
   const std::string& shown = shownName.empty() ? path : shownName;
   checkReadable(path, shown);
+  ProgressMeter meter("reading", "elements");
   MvErrorState::clear();
   MvAutoPtr<MvFileStream> stream(MvFileStream::open(path.c_str()));
   if (!stream) throw toolError("'" + shown + "' is not a host file");
@@ -146,6 +156,7 @@ std::vector<LoadedElement> readHostFile(const std::string& path, const std::stri
     loaded.element = static_cast<MvKMBrep*>(object.get());
     MvKMBrep::storedKmVersion(loaded.kernelMajor, loaded.kernelMinor);
     elements.push_back(loaded);
+    meter.add(1);
   }
   return elements;
 }

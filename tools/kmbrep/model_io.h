@@ -24,6 +24,9 @@ long long writeHostFile(const std::string& path, const std::string& shown, const
 // The segment length (the kernel's transmit bytes) stored with the first
 // object of a host file, read from its element record. Throws ToolError.
 int firstSegmentLength(const std::string& path);
+// The format version (partition major, minor) in a host file's header.
+// Throws ToolError.
+void hostFileVersion(const std::string& path, int& major, int& minor);
 // Reads every element of a host file (objects of other types are skipped).
 // `shown` is the name messages use (path when empty). Throws ToolError:
 // "cannot open 'x': <reason>", "'x' is not a host file", "'x' is damaged: ...".

@@ -1,0 +1,243 @@
+// kmbrep info: what host files hold, per element, per file and in total, as
+// text or as one JSON document (fields in docs/info-json.md).
+#include "kmbrep/commands.h"
+
+#include "app/sample_app.h"
+#include "kmbrep/export_gltf.h"
+#include "kmbrep/model_io.h"
+#include "kmbrep/output_file.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <set>
+
+namespace kmbrep {
+
+namespace {
+
+// The schema of `info --json`; raised only when a field changes meaning or
+// goes away (new fields may appear without it).
+constexpr int kInfoSchema = 1;
+
+struct Box {
+  double lo[3] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+                  std::numeric_limits<double>::max()};
+  double hi[3] = {-std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
+                  -std::numeric_limits<double>::max()};
+  bool valid() const { return lo[0] <= hi[0]; }
+  void add(const Box& b) {
+    for (int k = 0; k < 3; ++k) {
+      lo[k] = std::min(lo[k], b.lo[k]);
+      hi[k] = std::max(hi[k], b.hi[k]);
+    }
+  }
+};
+
+// Counts of one element, one file or all files. Colours are the faces'
+// colours as displayed (a face's own, else its body's, else none) and are
+// kept as a set so that totals count each colour once.
+struct Counts {
+  long long elements = 0, parts = 0, faces = 0, edges = 0;
+  std::set<ksample::Rgba> colours;
+  Box box;
+  void add(const Counts& c) {
+    elements += c.elements;
+    parts += c.parts;
+    faces += c.faces;
+    edges += c.edges;
+    colours.insert(c.colours.begin(), c.colours.end());
+    box.add(c.box);
+  }
+};
+
+struct PartInfo {
+  std::string kind;
+  int faces = 0, edges = 0;
+};
+
+struct ElementInfo {
+  Counts counts;
+  int kernelMajor = -1, kernelMinor = -1;
+  std::vector<PartInfo> parts;
+};
+
+struct FileInfo {
+  std::string path;
+  int formatMajor = 0, formatMinor = 0;
+  std::vector<ElementInfo> elements;
+  Counts counts;
+};
+
+const char* kindName(ksample::BodyKind kind) {
+  switch (kind) {
+    case ksample::BodyKind::Box: return "box";
+    case ksample::BodyKind::Cylinder: return "cylinder";
+    case ksample::BodyKind::Sphere: return "sphere";
+  }
+  return "unknown";
+}
+
+ElementInfo describe(const LoadedElement& loaded) {
+  ElementInfo info;
+  const MvKMBrep& e = *loaded.element;
+  info.kernelMajor = loaded.kernelMajor;
+  info.kernelMinor = loaded.kernelMinor;
+  info.counts.elements = 1;
+  for (int p = 0; p < e.kmPart().length(); ++p) {
+    const int tag = e.kmPart()[p];
+    PartInfo part{"unknown", std::max(0, ksample::faceCount(tag)), std::max(0, ksample::edgeCount(tag))};
+    ksample::BodyRecord body;
+    if (ksample::bodyRecord(tag, body)) {
+      part.kind = kindName(body.kind);
+      for (const ksample::Rgba& own : body.faceColours)
+        info.counts.colours.insert(own[3] >= 0.0f ? own : body.hasBodyColour ? body.bodyColour : ksample::kNoColour);
+    }
+    info.counts.parts += 1;
+    info.counts.faces += part.faces;
+    info.counts.edges += part.edges;
+    info.parts.push_back(part);
+  }
+  MvBox3f box;
+  if (e.kmPart().length() > 0 && e.getBBox(box)) {
+    for (int k = 0; k < 3; ++k) {
+      info.counts.box.lo[k] = box.getMin()[k];
+      info.counts.box.hi[k] = box.getMax()[k];
+    }
+  }
+  return info;
+}
+
+FileInfo describeFile(const std::string& path) {
+  FileInfo file;
+  file.path = path;
+  hostFileVersion(path, file.formatMajor, file.formatMinor);
+  for (const LoadedElement& loaded : readHostFile(path)) {
+    file.elements.push_back(describe(loaded));
+    file.counts.add(file.elements.back().counts);
+  }
+  return file;
+}
+
+std::string num(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", std::isfinite(v) ? v : 0.0);
+  return text;
+}
+
+std::string plural(long long n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string version(int major, int minor) { return std::to_string(major) + "." + std::to_string(minor); }
+
+// ---- text --------------------------------------------------------------------
+
+std::string countsText(const Counts& c) {
+  return plural(c.elements, "element", "elements") + ", " + plural(c.parts, "part", "parts") + ", " +
+         plural(c.faces, "face", "faces") + ", " + plural(c.edges, "edge", "edges") + ", " +
+         plural(static_cast<long long>(c.colours.size()), "colour", "colours");
+}
+
+std::string boxText(const Box& b) {
+  if (!b.valid()) return "no bounding box";
+  return "box (" + num(b.lo[0]) + ", " + num(b.lo[1]) + ", " + num(b.lo[2]) + ") to (" + num(b.hi[0]) + ", " +
+         num(b.hi[1]) + ", " + num(b.hi[2]) + ")";
+}
+
+void printText(const std::vector<FileInfo>& files, const Counts& total, bool withParts) {
+  for (const FileInfo& f : files) {
+    std::printf("%s: host file format %s\n", f.path.c_str(), version(f.formatMajor, f.formatMinor).c_str());
+    for (size_t i = 0; i < f.elements.size(); ++i) {
+      const ElementInfo& e = f.elements[i];
+      std::printf("  element %zu: %s, %s, %s, %s; written by the sample kernel %s\n", i,
+                  plural(e.counts.parts, "part", "parts").c_str(), plural(e.counts.faces, "face", "faces").c_str(),
+                  plural(e.counts.edges, "edge", "edges").c_str(),
+                  plural(static_cast<long long>(e.counts.colours.size()), "colour", "colours").c_str(),
+                  version(e.kernelMajor, e.kernelMinor).c_str());
+      if (!withParts) continue;
+      for (size_t p = 0; p < e.parts.size(); ++p)
+        std::printf("    part %zu: %s, %s, %s\n", p, e.parts[p].kind.c_str(),
+                    plural(e.parts[p].faces, "face", "faces").c_str(), plural(e.parts[p].edges, "edge", "edges").c_str());
+    }
+    std::printf("  in the file: %s\n  %s\n", countsText(f.counts).c_str(), boxText(f.counts.box).c_str());
+  }
+  if (files.size() > 1)
+    std::printf("total: %s in %zu files\n  %s\n", countsText(total).c_str(), files.size(), boxText(total.box).c_str());
+}
+
+// ---- JSON --------------------------------------------------------------------
+
+std::string boxJson(const Box& b) {
+  if (!b.valid()) return "null";
+  return "{\"min\": [" + num(b.lo[0]) + ", " + num(b.lo[1]) + ", " + num(b.lo[2]) + "], \"max\": [" + num(b.hi[0]) +
+         ", " + num(b.hi[1]) + ", " + num(b.hi[2]) + "]}";
+}
+
+std::string countsJson(const Counts& c, const std::string& indent) {
+  return indent + "\"elements\": " + std::to_string(c.elements) + ",\n" + indent + "\"parts\": " +
+         std::to_string(c.parts) + ",\n" + indent + "\"faces\": " + std::to_string(c.faces) + ",\n" + indent +
+         "\"edges\": " + std::to_string(c.edges) + ",\n" + indent + "\"colours\": " + std::to_string(c.colours.size()) +
+         ",\n" + indent + "\"boundingBox\": " + boxJson(c.box);
+}
+
+void printJson(const std::vector<FileInfo>& files, const Counts& total, bool withParts) {
+  std::string out = "{\n  \"schema\": " + std::to_string(kInfoSchema) + ",\n  \"files\": [";
+  for (size_t i = 0; i < files.size(); ++i) {
+    const FileInfo& f = files[i];
+    out += std::string(i ? "," : "") + "\n    {\n      \"path\": " + jsonString(f.path) +
+           ",\n      \"hostFileVersion\": " + jsonString(version(f.formatMajor, f.formatMinor)) + ",\n" +
+           countsJson(f.counts, "      ") + ",\n      \"elementList\": [";
+    for (size_t j = 0; j < f.elements.size(); ++j) {
+      const ElementInfo& e = f.elements[j];
+      out += std::string(j ? "," : "") + "\n        {\n          \"kernel\": \"sample\",\n          \"kernelVersion\": " +
+             jsonString(version(e.kernelMajor, e.kernelMinor)) + ",\n" + countsJson(e.counts, "          ");
+      if (withParts) {
+        out += ",\n          \"partList\": [";
+        for (size_t p = 0; p < e.parts.size(); ++p)
+          out += std::string(p ? ", " : "") + "{\"kind\": " + jsonString(e.parts[p].kind) +
+                 ", \"faces\": " + std::to_string(e.parts[p].faces) + ", \"edges\": " + std::to_string(e.parts[p].edges) +
+                 "}";
+        out += "]";
+      }
+      out += "\n        }";
+    }
+    out += std::string(f.elements.empty() ? "" : "\n      ") + "]\n    }";
+  }
+  out += "\n  ],\n  \"total\": {\n    \"files\": " + std::to_string(files.size()) + ",\n" + countsJson(total, "    ") +
+         "\n  }\n}\n";
+  std::fputs(out.c_str(), stdout);
+}
+
+}  // namespace
+
+int runInfo(const Args& args) {
+  std::vector<std::string> paths;
+  bool json = false, withParts = false;
+  for (const std::string& a : args) {
+    if (a == "--json")
+      json = true;
+    else if (a == "--parts")
+      withParts = true;
+    else if (a.rfind("--", 0) == 0)
+      throw UsageError{"unknown option '" + a + "'"};
+    else
+      paths.push_back(a);
+  }
+  if (paths.empty()) throw UsageError{"info takes one or more host files"};
+  Session session;
+  std::vector<FileInfo> files;
+  Counts total;
+  for (const std::string& path : paths) {
+    files.push_back(describeFile(path));
+    total.add(files.back().counts);
+  }
+  if (json)
+    printJson(files, total, withParts);
+  else
+    printText(files, total, withParts);
+  return 0;
+}
+
+}  // namespace kmbrep
