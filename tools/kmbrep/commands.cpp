@@ -6,10 +6,14 @@
 #include "kmbrep/export_gltf.h"
 #include "kmbrep/export_obj.h"
 #include "kmbrep/export_svg.h"
+#include "kmbrep/export_view.h"
 #include "kmbrep/file_system.h"
 #include "kmbrep/model_io.h"
 #include "kmbrep/output_file.h"
+#include "kmbrep/scene.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -21,20 +25,13 @@ namespace {
 
 constexpr int kDemoBodies = 24;
 
-// Starts the library and the sample kernel for one command.
-class Session {
- public:
-  Session() {
-    if (!_app.ok()) throw ToolError("cannot start the kernel: " + _app.error());
-  }
-
- private:
-  ksamplehost::SampleApp _app;
-};
-
+// Whether s ends in tail, letters compared without regard to case.
 bool endsWith(const std::string& s, const char* tail) {
   const std::string t(tail);
-  return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
+  if (s.size() < t.size()) return false;
+  return std::equal(t.begin(), t.end(), s.end() - static_cast<std::ptrdiff_t>(t.size()), [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+  });
 }
 
 std::string withExtension(const std::string& path, const char* ext) {
@@ -44,11 +41,22 @@ std::string withExtension(const std::string& path, const char* ext) {
   return (hasExt ? path.substr(0, dot) : path) + ext;
 }
 
-void makeDirectory(const std::string& dir) {
-  const int error = fs::createDirectory(dir);
-  fs::Kind kind = fs::Kind::Missing;
-  if (error == EEXIST && fs::kindOf(dir, kind) == 0 && kind == fs::Kind::Other) return;
-  if (error) throw ToolError("cannot create the folder '" + dir + "': " + fs::reason(error));
+// The last component of a path, for captions and titles.
+std::string fileName(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Makes dir and every folder above it that is missing.
+void makeDirectories(const std::string& dir) {
+  for (size_t end = dir.find_first_of("/\\", 1);; end = dir.find_first_of("/\\", end + 1)) {
+    const std::string part = dir.substr(0, end);
+    const int error = part.empty() || part.back() == ':' ? 0 : fs::createDirectory(part);
+    fs::Kind kind = fs::Kind::Missing;
+    const bool folder = error == EEXIST && fs::kindOf(part, kind) == 0 && kind == fs::Kind::Other;
+    if (error && !folder) throw ToolError("cannot create the folder '" + part + "': " + fs::reason(error));
+    if (end == std::string::npos) return;
+  }
 }
 
 std::vector<MvKMBrep*> pointers(const std::vector<LoadedElement>& loaded) {
@@ -152,13 +160,62 @@ long long triangleLimitOf(const CommandLine& line) {
   return std::stoll(v);
 }
 
+
+// Refuses a model whose triangles would pass the limit, counted before any
+// is made, so that a model too fine to hold is refused at once rather than
+// running out of memory.
+void checkTriangleLimit(const std::string& in, const std::vector<MvKMBrep*>& elements, const TessChoice& choice,
+                        long long limit) {
+  const long long estimate = estimateTriangles(elements, choice);
+  if (estimate > limit) {
+    throw ToolError("'" + in + "' would make " + std::to_string(estimate) + " triangles, more than the limit of " +
+                    std::to_string(limit) + ": give --max-triangles to raise it");
+  }
+}
+
+ViewDirection viewOf(const CommandLine& line) {
+  if (!line.has("--view")) return ViewDirection::Iso;
+  const std::string& v = line.options.at("--view");
+  if (v == "iso") return ViewDirection::Iso;
+  if (v == "front") return ViewDirection::Front;
+  if (v == "top") return ViewDirection::Top;
+  if (v == "side") return ViewDirection::Side;
+  throw UsageError{"--view takes iso, front, top or side, not '" + v + "'"};
+}
+
+// One side of --size WxH, or -1 when it is not a plain number.
+int pictureSide(const std::string& digits) {
+  if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return -1;
+  return std::stoi(digits);
+}
+
+PictureOptions pictureOf(const CommandLine& line, const std::string& in) {
+  PictureOptions picture;
+  picture.view = viewOf(line);
+  picture.caption = fileName(in);
+  if (!line.has("--size")) return picture;
+  const std::string& v = line.options.at("--size");
+  const size_t x = v.find_first_of("xX");
+  const int w = x == std::string::npos ? -1 : pictureSide(v.substr(0, x));
+  const int h = x == std::string::npos ? -1 : pictureSide(v.substr(x + 1));
+  if (w < kMinPictureSize || h < kMinPictureSize || w > kMaxPictureSize || h > kMaxPictureSize)
+    throw UsageError{"--size takes WIDTHxHEIGHT, each from " + std::to_string(kMinPictureSize) + " to " +
+                     std::to_string(kMaxPictureSize) + " pixels, not '" + v + "'"};
+  picture.width = w;
+  picture.height = h;
+  return picture;
+}
 }  // namespace
+
+Session::Session() {
+  if (!_app.ok()) throw ToolError("cannot start the kernel: " + _app.error());
+}
 
 int runDemo(const Args& args) {
   const CommandLine line = parse(args, {{"--out", "a folder"}});
   if (!line.operands.empty()) throw UsageError{"demo takes no file, only --out DIR"};
   const std::string dir = line.has("--out") ? line.options.at("--out") : "out";
-  makeDirectory(dir);
+  makeDirectories(dir);
   Session session;
   Stopwatch clock;
 
@@ -189,14 +246,20 @@ int runDemo(const Args& args) {
   const double tRead = clock.lap();
 
   const DisplayModel model = tessellate(pointers(loaded), TessChoice());
+  const PartModel byPart(pointers(loaded), TessChoice());
   const double tTess = clock.lap();
 
   const KernelFile kernelFile = kernelFileOf(dir + "/demo", "--text");
   writeTransmitFile(staging.path("demo.x_t"), kernelFile, tags);
   staging.path("demo.mtl");
   const long long objTriangles = exportObj(model, staging.path("demo.obj"));
-  exportSvg(model, staging.path("demo.svg"));
-  exportGltf(model, staging.path("demo.gltf"));
+  const Scene whole = wholeScene(model, static_cast<int>(tags.size()));
+  PictureOptions picture;
+  picture.caption = "demo.mv61";
+  const PictureCounts drawn = exportSvg(whole, staging.path("demo.svg"), picture);
+  exportGltf(whole, staging.path("demo.gltf"), GltfForm::Text);
+  exportGltf(byPart.scene(), staging.path("demo.glb"), GltfForm::Binary);
+  writeViewPage(byPart.scene(), staging.path("demo.html"), "demo.mv61");
   const int segmentBytes = firstSegmentLength(hostStaged);
   staging.commit();
   const double tExport = clock.lap();
@@ -207,65 +270,78 @@ int runDemo(const Args& args) {
   std::printf("  kernel file   %s\n", kernelFile.name().c_str());
   std::printf("  display       %lld triangles in %d colours (%d shapes), %d edge polylines\n", model.triangles,
               model.colours, model.shapes.length(), model.polylines);
-  std::printf("  exports       %s/demo.obj (%lld triangles), %s/demo.mtl, %s/demo.svg, %s/demo.gltf\n",
+  std::printf("  exports       %s/demo.obj (%lld triangles), %s/demo.mtl, %s/demo.gltf, %s/demo.glb (by part)\n",
               dir.c_str(), objTriangles, dir.c_str(), dir.c_str(), dir.c_str());
+  std::printf("  picture       %s/demo.svg (%lld of %lld triangles drawn: facing the viewer and not hidden)\n",
+              dir.c_str(), drawn.drawn, drawn.total);
+  std::printf("  3D page       %s/demo.html\n", dir.c_str());
   std::printf("  time (ms)     build %.1f, write %.1f, read %.1f, tessellate %.1f, export %.1f\n", tBuild, tWrite,
               tRead, tTess, tExport);
   return 0;
 }
 
-int runInfo(const Args& args) {
-  const CommandLine line = parse(args, {});
-  if (line.operands.size() != 1) throw UsageError{"info takes one host file"};
-  const std::string& path = line.operands[0];
-  Session session;
-  const std::vector<LoadedElement> loaded = readHostFile(path);
-  std::printf("%s: %zu element(s)\n", path.c_str(), loaded.size());
-  for (size_t i = 0; i < loaded.size(); ++i) {
-    const MvKMBrep& e = *loaded[i].element;
-    std::printf("  element %zu: %d part(s), kernel version %d.%d\n", i, e.kmPart().length(), loaded[i].kernelMajor,
-                loaded[i].kernelMinor);
-    for (int p = 0; p < e.kmPart().length(); ++p) {
-      ksample::BodyRecord body;
-      const char* kind = "unknown";
-      if (ksample::bodyRecord(e.kmPart()[p], body))
-        kind = body.kind == ksample::BodyKind::Box ? "box" : body.kind == ksample::BodyKind::Cylinder ? "cylinder"
-                                                                                                       : "sphere";
-      std::printf("    part %d: %s, %d faces, %d edges\n", p, kind, ksample::faceCount(e.kmPart()[p]),
-                  ksample::edgeCount(e.kmPart()[p]));
-    }
-  }
-  return 0;
-}
-
 int runExport(const Args& args) {
-  const CommandLine line =
-      parse(args, {{"--level", "0, 1 or 2"}, {"--absolute", nullptr}, {"--max-triangles", "a count"}});
+  const CommandLine line = parse(args, {{"--level", "0, 1 or 2"},
+                                        {"--absolute", nullptr},
+                                        {"--max-triangles", "a count"},
+                                        {"--parts", nullptr},
+                                        {"--view", "iso, front, top or side"},
+                                        {"--size", "WIDTHxHEIGHT"}});
   if (line.operands.size() != 2) throw UsageError{"export takes a host file and an output file"};
   const std::string& in = line.operands[0];
   const std::string& out = line.operands[1];
-  const bool obj = endsWith(out, ".obj");
-  if (!obj && !endsWith(out, ".svg") && !endsWith(out, ".gltf"))
-    throw UsageError{"the output must end in .obj, .svg or .gltf"};
+  const bool obj = endsWith(out, ".obj"), gltf = endsWith(out, ".gltf"), glb = endsWith(out, ".glb"),
+             svg = endsWith(out, ".svg");
+  if (!obj && !gltf && !glb && !svg) throw UsageError{"the output must end in .obj, .gltf, .glb or .svg"};
+  if ((line.has("--view") || line.has("--size")) && !svg)
+    throw UsageError{"--view and --size apply to .svg pictures only"};
+  if (line.has("--parts") && !gltf && !glb) throw UsageError{"--parts applies to .gltf and .glb only"};
   const TessChoice choice = tessChoiceOf(line);
   const long long limit = triangleLimitOf(line);
+  const PictureOptions picture = pictureOf(line, in);
   refuseInputAsOutput(obj ? std::vector<std::string>{out, withExtension(out, ".mtl")} : std::vector<std::string>{out},
                       in);
   Session session;
   const std::vector<LoadedElement> loaded = readHostFile(in);
-  if (allParts(loaded).empty()) throw ToolError("'" + in + "' holds no parts");
-  // Counted before any triangle is made, so that a model too fine to hold
-  // is refused at once rather than running out of memory.
-  const long long estimate = estimateTriangles(pointers(loaded), choice);
-  if (estimate > limit) {
-    throw ToolError("'" + in + "' would make " + std::to_string(estimate) + " triangles, more than the limit of " +
-                    std::to_string(limit) + ": give --max-triangles to raise it");
+  const int parts = static_cast<int>(allParts(loaded).size());
+  if (parts == 0) throw ToolError("'" + in + "' holds no parts");
+  checkTriangleLimit(in, pointers(loaded), choice, limit);
+  const GltfForm form = glb ? GltfForm::Binary : GltfForm::Text;
+  if (line.has("--parts")) {
+    const PartModel model(pointers(loaded), choice);
+    const long long written = exportGltf(model.scene(), out, form);
+    std::printf("%s: %lld triangles in %d part nodes\n", out.c_str(), written, parts);
+    return 0;
   }
   const DisplayModel model = tessellate(pointers(loaded), choice);
-  const long long drawn = obj                     ? exportObj(model, out)
-                          : endsWith(out, ".gltf") ? exportGltf(model, out)
-                                                   : exportSvg(model, out);
-  std::printf("%s: %lld triangles\n", out.c_str(), drawn);
+  if (svg) {
+    const PictureCounts counts = exportSvg(wholeScene(model, parts), out, picture);
+    std::printf("%s: %lld of %lld triangles drawn (facing the viewer and not hidden)\n", out.c_str(), counts.drawn,
+                counts.total);
+    return 0;
+  }
+  const long long written = obj ? exportObj(model, out) : exportGltf(wholeScene(model, parts), out, form);
+  std::printf("%s: %lld triangles\n", out.c_str(), written);
+  return 0;
+}
+
+int runView(const Args& args) {
+  const CommandLine line =
+      parse(args, {{"--level", "0, 1 or 2"}, {"--absolute", nullptr}, {"--max-triangles", "a count"}});
+  if (line.operands.size() != 2) throw UsageError{"view takes a host file and an output .html file"};
+  const std::string& in = line.operands[0];
+  const std::string& out = line.operands[1];
+  if (!endsWith(out, ".html") && !endsWith(out, ".htm")) throw UsageError{"the output must end in .html"};
+  const TessChoice choice = tessChoiceOf(line);
+  const long long limit = triangleLimitOf(line);
+  refuseInputAsOutput({out}, in);
+  Session session;
+  const std::vector<LoadedElement> loaded = readHostFile(in);
+  if (allParts(loaded).empty()) throw ToolError("'" + in + "' holds no parts");
+  checkTriangleLimit(in, pointers(loaded), choice, limit);
+  const PartModel model(pointers(loaded), choice);
+  writeViewPage(model.scene(), out, fileName(in));
+  std::printf("%s: %d parts, %lld triangles\n", out.c_str(), model.scene().parts, model.scene().triangles);
   return 0;
 }
 

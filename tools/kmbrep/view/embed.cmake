@@ -1,0 +1,51 @@
+# Builds the 3D page's source: the page template with the vendored three.js
+# files and the viewer script put in, as C++ string chunks that kmbrep writes
+# out around the model. Run with -DPAGE= -DVIEWER= -DTHREE= -DOUT=.
+file(READ "${PAGE}" page)
+file(READ "${VIEWER}" viewer)
+set(libraries "")
+foreach(js build/three.min.js examples/js/controls/OrbitControls.js examples/js/loaders/GLTFLoader.js)
+  file(READ "${THREE}/${js}" text)
+  string(APPEND libraries "<script>\n${text}\n</script>\n")
+endforeach()
+
+string(FIND "${page}" "%%VIEWER_LIBRARIES%%" at)
+string(SUBSTRING "${page}" 0 ${at} intro)
+string(LENGTH "%%VIEWER_LIBRARIES%%" skip)
+math(EXPR at "${at} + ${skip}")
+string(SUBSTRING "${page}" ${at} -1 rest)
+string(REPLACE "%%VIEWER_SCRIPT%%" "<script>\n${viewer}</script>" rest "${rest}")
+string(FIND "${rest}" "%%MODEL%%" at)
+string(SUBSTRING "${rest}" 0 ${at} middle)
+math(EXPR at "${at} + 9")
+string(SUBSTRING "${rest}" ${at} -1 tail)
+
+set(delimiter ")kmbrep_page\"")
+set(out "// Made by tools/kmbrep/view/embed.cmake from the page template, the viewer\n// and three.js; do not edit.\n#include \"kmbrep/view_assets.h\"\n\nnamespace kmbrep {\n")
+
+# Appends the text to `out` as a null-terminated array of raw strings of
+# at most 16000 bytes each.
+function(append_chunks name text)
+  string(FIND "${text}" "${delimiter}" clash)
+  if(NOT clash EQUAL -1)
+    message(FATAL_ERROR "the page text holds the string delimiter ${delimiter}")
+  endif()
+  string(LENGTH "${text}" length)
+  set(body "\nconst char* const ${name}[] = {\n")
+  set(pos 0)
+  while(pos LESS length)
+    string(SUBSTRING "${text}" ${pos} 16000 chunk)
+    string(APPEND body "R\"kmbrep_page(${chunk})kmbrep_page\",\n")
+    math(EXPR pos "${pos} + 16000")
+  endwhile()
+  string(APPEND body "nullptr};\n")
+  set(out "${out}${body}" PARENT_SCOPE)
+endfunction()
+
+append_chunks(kViewIntro "${intro}")
+append_chunks(kViewLibraries "${libraries}")
+append_chunks(kViewMiddle "${middle}")
+append_chunks(kViewTail "${tail}")
+string(APPEND out "\n}  // namespace kmbrep\n")
+file(WRITE "${OUT}.tmp" "${out}")
+file(RENAME "${OUT}.tmp" "${OUT}")
