@@ -1,5 +1,7 @@
 # Entry points for a fresh machine:
-#   make demo   installs what is missing, builds, and runs the demo into ./out
+#   make demo   installs what is missing, builds the tool alone, and runs the
+#               demo into ./out (out/demo.html is the 3D page)
+#   make picture  the demo's picture, copied to docs/demo.svg for the README
 #   make test   installs what is missing, builds, and runs the whole test suite
 #   make bench  installs what is missing, builds the benchmarks in release
 #               mode (in build-bench) and prints the table of performance figures
@@ -7,7 +9,7 @@ BUILD ?= build
 JOBS ?= 2
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test demo picture bench clean
 
 all: build
 
@@ -23,8 +25,12 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure
 
-demo: build
+demo: configure
+	cmake --build $(BUILD) -j$(JOBS) --target kmbrep
 	./$(BUILD)/tools/kmbrep demo --out out
+
+picture: demo
+	cp out/demo.svg docs/demo.svg
 
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DMV_BUILD_BENCH=ON -DMV_BUILD_TESTS=OFF

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Validates glTF files with the Khronos validator (npm package gltf-validator,
-# run with Node); fails on any error. Usage: scripts/ci-gltf.sh FILE...
+# run with Node); fails on any error or warning. Usage: scripts/ci-gltf.sh FILE...
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -5,7 +5,11 @@ set -euo pipefail
 
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
-for pkg in cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev "$@"; do
+# The tool's 3D page fetches three.js with npm at build time; a Node.js that
+# brings its own npm (not from Debian) counts as present.
+node=(nodejs npm)
+if command -v node >/dev/null && command -v npm >/dev/null; then node=(); fi
+for pkg in cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev "${node[@]}" "$@"; do
   have_pkg "$pkg" || need+=("$pkg")
 done
 

@@ -1,5 +1,5 @@
 // Validates glTF files with the Khronos validator; exits non-zero when any
-// file has errors. Usage: node scripts/validate-gltf.js FILE...
+// file has errors or warnings. Usage: node scripts/validate-gltf.js FILE...
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -17,7 +17,7 @@ async function validate(file) {
   for (const m of issues.messages) {
     if (m.severity <= 1) console.log(`  ${m.severity === 0 ? 'error' : 'warning'} ${m.code} ${m.pointer || ''}: ${m.message}`);
   }
-  return issues.numErrors;
+  return issues.numErrors + issues.numWarnings;
 }
 
 (async () => {

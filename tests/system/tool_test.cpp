@@ -8,6 +8,8 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -17,7 +19,9 @@ TEST_F(Tool, DemoWritesValidOutputs) {
   const ToolRun run = kmbrep("demo --out " + dir + "/demo");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("24 parts"), std::string::npos);
-  for (const char* name : {"demo.mv61", "demo.x_t", "demo.obj", "demo.mtl", "demo.svg"})
+  EXPECT_TRUE(run.err.empty()) << run.err;  // no progress unless on a terminal
+  for (const char* name : {"demo.mv61", "demo.x_t", "demo.obj", "demo.mtl", "demo.svg", "demo.gltf", "demo.glb",
+                           "demo.html"})
     EXPECT_TRUE(exists(dir + "/demo/" + name)) << name;
 
   // The OBJ holds as many faces as the merged shapes hold triangles.
@@ -37,20 +41,20 @@ TEST_F(Tool, DemoWritesValidOutputs) {
   // The host file reads back to the same parts.
   const ToolRun info = kmbrep("info " + dir + "/demo/demo.mv61");
   ASSERT_EQ(info.exitCode, 0) << info.err;
-  EXPECT_NE(info.out.find("1 element(s)"), std::string::npos);
-  EXPECT_NE(info.out.find("24 part(s), kernel version 3.2"), std::string::npos);
-  EXPECT_NE(info.out.find("part 23: sphere, 1 faces, 0 edges"), std::string::npos);
+  EXPECT_NE(info.out.find("host file format 8.1\n  element 0: 24 parts, 80 faces, 112 edges, 8 colours; written by "
+                          "the sample kernel 3.2\n  in the file: 1 element, 24 parts, 80 faces, 112 edges, 8 colours\n"
+                          "  box ("),
+            std::string::npos)
+      << info.out;
 
   // Transmit to a kernel file and import it into a new host file.
   ASSERT_EQ(kmbrep("transmit " + dir + "/demo/demo.mv61 " + dir + "/parts --binary").exitCode, 0);
   EXPECT_TRUE(exists(dir + "/parts.x_b"));
   const ToolRun imported = kmbrep("import " + dir + "/parts " + dir + "/imported.mv61");
   ASSERT_EQ(imported.exitCode, 0) << imported.err;
-  EXPECT_NE(kmbrep("info " + dir + "/imported.mv61").out.find("24 part(s)"), std::string::npos);
+  EXPECT_NE(kmbrep("info " + dir + "/imported.mv61 --parts").out.find("    part 23: sphere, 1 face, 0 edges"),
+            std::string::npos);
 
-  const ToolRun svg = kmbrep("export " + dir + "/imported.mv61 " + dir + "/fine.svg --level 2");
-  EXPECT_EQ(svg.exitCode, 0) << svg.err;
-  EXPECT_TRUE(exists(dir + "/fine.svg"));
 }
 
 TEST_F(Tool, BadInputGetsOneLineAndNoOutput) {
@@ -193,7 +197,17 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"OverTheLimit", "export $/d/demo.mv61 $/o.obj --max-triangles 2623", 1,
                     "kmbrep: '$/d/demo.mv61' would make 2624 triangles, more than the limit of 2623: give "
                     "--max-triangles to raise it"},
-        MessageCase{"AtTheLimit", "export $/d/demo.mv61 $/o.obj --max-triangles 2624", 0, ""}),
+        MessageCase{"AtTheLimit", "export $/d/demo.mv61 $/o.obj --max-triangles 2624", 0, ""},
+        MessageCase{"PictureTooSmall", "export $/d/demo.mv61 $/o.svg --size 10x10", 2,
+                    "kmbrep: --size takes WIDTHxHEIGHT, each from 64 to 4096 pixels, not '10x10'"},
+        MessageCase{"UnknownView", "export $/d/demo.mv61 $/o.svg --view under", 2,
+                    "kmbrep: --view takes iso, front, top or side, not 'under'"},
+        MessageCase{"ViewOfAModel", "export $/d/demo.mv61 $/o.glb --view top", 2,
+                    "kmbrep: --view and --size apply to .svg pictures only"},
+        MessageCase{"PartsOfObj", "export $/d/demo.mv61 $/o.obj --parts", 2,
+                    "kmbrep: --parts applies to .gltf and .glb only"},
+        MessageCase{"PageNotHtml", "view $/d/demo.mv61 $/o.svg", 2, "kmbrep: the output must end in .html"},
+        MessageCase{"HelpOfNothing", "help nothing", 2, "kmbrep: help takes one command name"}),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Tool, VerboseAddsTheReports) {
@@ -236,6 +250,107 @@ TEST_F(Tool, RefusesAnExportOverTheTriangleLimit) {
   EXPECT_EQ(run.err, "kmbrep: '" + dir + "/big.mv61' would make 104857600 triangles, more than the limit of " +
                          "20000000: give --max-triangles to raise it\n");
   EXPECT_FALSE(exists(dir + "/big.obj"));
+}
+
+TEST_F(Tool, HelpAndVersion) {
+  const struct {
+    const char* args;
+    const char* shows;
+  } pages[] = {
+      {"--help", "Commands:\n  demo      build the sample model"},
+      {"help", "General options:\n  --quiet"},
+      {"help export", "usage: kmbrep export FILE OUT.obj|OUT.gltf|OUT.glb|OUT.svg [options]"},
+      {"export --help", "  --level 0|1|2    how finely curved faces are cut into triangles"},
+      {"view a.mv61 --help", "Example:\n  kmbrep view out/demo.mv61 demo.html\n"},
+      {"help info", "  --json           the same as one JSON document"},
+      {"--version", "library: MvKMBrep61 6.1.1.0, build 51026\nkernels: sample kernel 3.2"},
+  };
+  for (const auto& p : pages) {
+    const ToolRun run = kmbrep(p.args);
+    EXPECT_EQ(run.exitCode, 0) << p.args;
+    EXPECT_NE(run.out.find(p.shows), std::string::npos) << p.args << "\n" << run.out;
+  }
+}
+
+TEST_F(Tool, ExportsEveryFormat) {
+  // --out makes the folders it needs; extensions are matched in any case.
+  ASSERT_EQ(kmbrep("demo --out " + dir + "/a/b --quiet").exitCode, 0);
+  const std::string model = dir + "/a/b/demo.mv61";
+  const struct {
+    const char* command;
+    const char* file;
+    const char* options;
+    const char* starts;    // the output file's first bytes
+    const char* holds;     // somewhere in the output file
+    const char* printed;   // standard output after the file name
+  } rows[] = {
+      {"export", "m.OBJ", "", "# kmbrep", "usemtl", ": 2,624 triangles\n"},
+      {"export", "m.Gltf", "--level 1", "{\"asset\":{\"version\":\"2.0\"", "\"name\":\"model\"", " triangles\n"},
+      {"export", "m.glb", "", "glTF\x02", "\"name\":\"colour_7\"", ": 2,624 triangles\n"},
+      {"export", "p.glb", "--parts --absolute", "glTF\x02", "\"name\":\"element 0 part 23\"", " part nodes\n"},
+      {"export", "m.svg", "--view top --size 640x480", "<?xml", "width=\"640\" height=\"480\"",
+       " triangles drawn (facing the viewer and not hidden)\n"},
+      {"view", "v.HTML", "", "<!DOCTYPE html>", "<title>demo.mv61 - kmbrep</title>", ": 24 parts, 2,624 triangles\n"},
+  };
+  for (const auto& r : rows) {
+    const std::string out = dir + "/" + r.file;
+    const ToolRun run = kmbrep(std::string(r.command) + " " + model + " " + out + " " + r.options);
+    ASSERT_EQ(run.exitCode, 0) << r.file << ": " << run.err;
+    EXPECT_TRUE(run.err.empty()) << run.err;
+    EXPECT_EQ(run.out.rfind(out + ": ", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find(r.printed), std::string::npos) << run.out;
+    const std::string bytes = readAll(out);
+    EXPECT_EQ(bytes.rfind(r.starts, 0), 0u) << r.file;
+    EXPECT_NE(bytes.find(r.holds), std::string::npos) << r.file;
+  }
+  // The picture's caption names the file and says what it counts.
+  EXPECT_NE(readAll(dir + "/m.svg").find(">demo.mv61 \xc2\xb7 24 parts \xc2\xb7 "), std::string::npos);
+}
+
+TEST_F(Tool, InfoJsonPerFileAndInTotal) {
+  ASSERT_EQ(kmbrep("demo --out " + dir).exitCode, 0);
+  const std::string model = dir + "/demo.mv61";
+  const ToolRun run = kmbrep("info --json " + model + " " + model);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  for (const char* field :
+       {"{\n  \"schema\": 1,\n  \"files\": [\n    {\n      \"path\": ", "\"hostFileVersion\": \"8.1\",\n",
+        "\"kernel\": \"sample\",\n          \"kernelVersion\": \"3.2\",\n",
+        "\"elements\": 1,\n      \"parts\": 24,\n      \"faces\": 80,\n      \"edges\": 112,\n      \"colours\": 8,\n",
+        "\"total\": {\n    \"files\": 2,\n    \"elements\": 2,\n    \"parts\": 48,\n    \"faces\": 160,\n    "
+        "\"edges\": 224,\n    \"colours\": 8,\n    \"boundingBox\": {\"min\": ["})
+    EXPECT_NE(run.out.find(field), std::string::npos) << field << "\n" << run.out;
+}
+
+// A small box in front of a larger one behind it: seen from the front, the
+// picture is the same as that of the small box alone where the big one is
+// covered, and a box wholly behind another adds nothing.
+TEST_F(Tool, PictureLeavesOutWhatIsHidden) {
+  const auto hostFile = [&](const std::string& name, const std::vector<std::vector<double>>& boxes) {
+    ksamplehost::SampleApp app;
+    ASSERT_TRUE(app.ok()) << app.error();
+    MvAutoPtr<MvKMBrep> element(new MvKMBrep());
+    MvVec<int> tags;
+    for (const std::vector<double>& b : boxes)
+      tags.append(ksample::makeBox(b[0], b[1], b[2], ksample::translation(b[3], b[4], b[5])));
+    ASSERT_EQ(element->appendKmPart(tags, 0), 1u);
+    MvAutoPtr<MvFileStream> out(MvFileStream::create((dir + "/" + name).c_str()));
+    ASSERT_TRUE(out);
+    ASSERT_EQ(out->writeObject(element.get()), 1u);
+    ASSERT_EQ(out->close(), 1u);
+  };
+  hostFile("front.mv61", {{4, 1, 4, 0, 0, 0}});
+  hostFile("both.mv61", {{4, 1, 4, 0, 0, 0}, {1, 1, 1, 1.5, 5, 1.5}});
+  const auto picture = [&](const std::string& name) {
+    const ToolRun run = kmbrep("export " + dir + "/" + name + ".mv61 " + dir + "/" + name + ".svg --view front");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string svg = readAll(dir + "/" + name + ".svg");
+    return std::make_pair(run.out.substr(run.out.find(':')), svg.substr(svg.find("<g fill=\"none\"")));
+  };
+  const auto front = picture("front"), both = picture("both");
+  EXPECT_EQ(front.first, ": 2 of 12 triangles drawn (facing the viewer and not hidden)\n");
+  EXPECT_EQ(both.first, ": 2 of 24 triangles drawn (facing the viewer and not hidden)\n");
+  // The same edges, and the caption differs only in its counts.
+  EXPECT_EQ(front.second.substr(0, front.second.find("<text")), both.second.substr(0, both.second.find("<text")));
 }
 
 }  // namespace
