@@ -284,13 +284,13 @@ TEST_F(Tool, ExportsEveryFormat) {
     const char* holds;     // somewhere in the output file
     const char* printed;   // standard output after the file name
   } rows[] = {
-      {"export", "m.OBJ", "", "# kmbrep", "usemtl", ": 2,624 triangles\n"},
+      {"export", "m.OBJ", "", "# kmbrep", "usemtl", ": 2624 triangles\n"},
       {"export", "m.Gltf", "--level 1", "{\"asset\":{\"version\":\"2.0\"", "\"name\":\"model\"", " triangles\n"},
-      {"export", "m.glb", "", "glTF\x02", "\"name\":\"colour_7\"", ": 2,624 triangles\n"},
+      {"export", "m.glb", "", "glTF\x02", "\"name\":\"colour_7\"", ": 2624 triangles\n"},
       {"export", "p.glb", "--parts --absolute", "glTF\x02", "\"name\":\"element 0 part 23\"", " part nodes\n"},
       {"export", "m.svg", "--view top --size 640x480", "<?xml", "width=\"640\" height=\"480\"",
        " triangles drawn (facing the viewer and not hidden)\n"},
-      {"view", "v.HTML", "", "<!DOCTYPE html>", "<title>demo.mv61 - kmbrep</title>", ": 24 parts, 2,624 triangles\n"},
+      {"view", "v.HTML", "", "<!DOCTYPE html>", "<title>demo.mv61 - kmbrep</title>", ": 24 parts, 2624 triangles\n"},
   };
   for (const auto& r : rows) {
     const std::string out = dir + "/" + r.file;

@@ -3,6 +3,7 @@
 #include "app/sample_app.h"
 #include "kmbrep/model_io.h"
 #include "kmbrep/output_file.h"
+#include "kmbrep/progress.h"
 
 #include <cmath>
 #include <cstdint>
@@ -93,6 +94,7 @@ long long estimateTriangles(const std::vector<MvKMBrep*>& elements, const TessCh
 
 DisplayModel tessellate(const std::vector<MvKMBrep*>& elements, const TessChoice& choice) {
   DisplayModel model;
+  ProgressMeter meter("tessellating", "bodies");
   for (MvKMBrep* e : elements) {
     if (e->isEmpty()) continue;
     MvKMBrep::KmBrepTessParams params = paramsFor(choice);
@@ -100,6 +102,7 @@ DisplayModel tessellate(const std::vector<MvKMBrep*>& elements, const TessChoice
     if (!e->getMvColorShapeList(params, model.shapes))
       throw toolError("cannot tessellate the faces of the model");
     if (!e->getMvEdgeShape(params, model.edges)) throw toolError("cannot tessellate the edges of the model");
+    meter.add(e->kmPart().length());
   }
   for (int i = 0; i < model.shapes.length(); ++i) model.triangles += model.shapes[i]->triangleCount();
   assignMaterials(model);

@@ -112,9 +112,11 @@ ElementInfo describe(const LoadedElement& loaded) {
 FileInfo describeFile(const std::string& path) {
   FileInfo file;
   file.path = path;
+  // The elements first: a file that cannot be read is named with the reason.
+  const std::vector<LoadedElement> loaded = readHostFile(path);
   hostFileVersion(path, file.formatMajor, file.formatMinor);
-  for (const LoadedElement& loaded : readHostFile(path)) {
-    file.elements.push_back(describe(loaded));
+  for (const LoadedElement& element : loaded) {
+    file.elements.push_back(describe(element));
     file.counts.add(file.elements.back().counts);
   }
   return file;

@@ -23,10 +23,10 @@ MvKMBrep::KmBrepTessParams tessParams(const TessChoice& choice) {
 // tessellation would, so that each part can be tessellated alone with it.
 void sizeToElement(const MvKMBrep& element, MvKMBrep::KmBrepTessParams& params) {
   MvBox3f box;
-  if (!element.getBBox(box)) throw ToolError{"tessellation failed: " + firstReport("no bounding box")};
+  if (!element.getBBox(box)) throw toolError("cannot size the tessellation to the model");
   const MvVec3<float> d = box.getMax() - box.getMin();
   const float diagonal = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-  if (!(diagonal > 0.0f)) throw ToolError{"tessellation failed: the model has no extent"};
+  if (!(diagonal > 0.0f)) throw ToolError("cannot size the tessellation to the model: it has no extent");
   MvKMBrep::conditionTessParam(params, diagonal);
 }
 
@@ -70,11 +70,11 @@ PartModel::PartModel(const std::vector<MvKMBrep*>& elements, const TessChoice& c
       MvVec<int> tag;
       MvErrorState::clear();
       if (!single || !tag.append(element.kmPart()[p]) || !single->appendKmPart(tag, 1))
-        throw ToolError{firstReport("cannot hold the part")};
+        throw toolError("cannot hold a part for its own tessellation");
       const int firstShape = _shapes.length(), firstEdge = _edges.length();
       if (!single->getMvColorShapeList(params, _shapes))
-        throw ToolError{"tessellation failed: " + firstReport("faces")};
-      if (!single->getMvEdgeShape(params, _edges)) throw ToolError{"tessellation failed: " + firstReport("edges")};
+        throw toolError("cannot tessellate the faces of the model");
+      if (!single->getMvEdgeShape(params, _edges)) throw toolError("cannot tessellate the edges of the model");
       SceneNode node;
       node.name = partName(e, p);
       for (int i = firstShape; i < _shapes.length(); ++i) node.shapes.push_back(_shapes[i].get());

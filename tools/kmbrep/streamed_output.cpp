@@ -3,33 +3,26 @@
 #include "kmbrep/output_file.h"
 #include "kmbrep/progress.h"
 
-#include <cstdio>
-#include <memory>
-
 namespace kmbrep {
 
 namespace {
 
 const char* const kBase64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr size_t kTextChunk = 64 * 1024;
-constexpr size_t kFileBuffer = 1 << 20;
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
+// Passes bytes to the output's bounded writer and counts them for the
+// progress line.
 class FileSink : public Sink {
  public:
-  FileSink(std::FILE* file, const std::string& path) : _file(file), _path(path), _meter("writing", "bytes", true) {}
+  explicit FileSink(BufferedWriter& writer) : _writer(writer), _meter("writing", "bytes", true) {}
   void write(const char* data, size_t n) override {
-    if (n && std::fwrite(data, 1, n, _file) != n) throw ToolError{"cannot write " + _path};
+    _writer.write(data, n);
     _meter.add(static_cast<long long>(n));
   }
   using Sink::write;
 
  private:
-  std::FILE* _file;
-  const std::string& _path;
+  BufferedWriter& _writer;
   ProgressMeter _meter;
 };
 
@@ -68,14 +61,12 @@ void Base64Sink::flushText() {
 
 void writeStreamed(const std::string& path, const std::function<void(Sink&)>& produce) {
   OutputFile out(path);
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(out.tempPath().c_str(), "wb"));
-  if (!file) throw ToolError{"cannot create " + path};
-  std::setvbuf(file.get(), nullptr, _IOFBF, kFileBuffer);
+  BufferedWriter writer(out);
   {
-    FileSink sink(file.get(), path);
+    FileSink sink(writer);
     produce(sink);
   }
-  if (std::fclose(file.release()) != 0) throw ToolError{"cannot write " + path};
+  writer.finish();
   out.commit();
 }
 

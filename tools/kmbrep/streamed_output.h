@@ -1,6 +1,6 @@
 // Outputs written as they are produced: an exporter hands its bytes to a
-// sink, which passes them through a bounded buffer to a file that appears
-// whole or not at all.
+// sink, which passes them through the output file's bounded writer to a file
+// that appears whole or not at all.
 #ifndef KMBREP_STREAMED_OUTPUT_H
 #define KMBREP_STREAMED_OUTPUT_H
 
