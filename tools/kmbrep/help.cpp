@@ -26,6 +26,11 @@ const char* const kTessellation =
     "                   edges within 0.25 units (coarse for a small model,\n"
     "                   fine for a large one); not with --level\n";
 
+const char* const kLimit =
+    "  --max-triangles N\n"
+    "                   refuse a model that would make more than N triangles\n"
+    "                   (default 20000000), counted before any is made\n";
+
 const CommandPage kCommands[] = {
     {"demo", "[--out DIR]", "build the sample model and write every kind of output",
      "Builds a model of 24 coloured boxes, cylinders and spheres with the sample\n"
@@ -68,6 +73,7 @@ const CommandPage kCommands[] = {
      "\n"
      "Options:\n"
      "%TESS%"
+     "%LIMIT%"
      "  --parts          glTF: keep each part as a node of its own, named after\n"
      "                   its element and place, with one mesh per colour of\n"
      "                   that part, so a viewer shows the model's structure\n"
@@ -80,7 +86,7 @@ const CommandPage kCommands[] = {
      "Examples:\n"
      "  kmbrep export out/demo.mv61 model.glb --parts\n"
      "  kmbrep export out/demo.mv61 top.svg --view top --size 800x800\n"},
-    {"view", "FILE OUT.html [--level 0|1|2 | --absolute]", "a 3D page of the model, for any browser",
+    {"view", "FILE OUT.html [--level 0|1|2 | --absolute] [--max-triangles N]", "a 3D page of the model, for any browser",
      "Writes one self-contained HTML file that shows the model in 3D in a\n"
      "current browser, with no server and no network: drag to orbit, right-\n"
      "drag (or shift-drag) to pan, wheel to zoom, \"Fit\" to see it all, \"Edges\"\n"
@@ -89,6 +95,7 @@ const CommandPage kCommands[] = {
      "\n"
      "Options:\n"
      "%TESS%"
+     "%LIMIT%"
      "\n"
      "Example:\n"
      "  kmbrep view out/demo.mv61 demo.html\n"},
@@ -103,9 +110,14 @@ const CommandPage kCommands[] = {
      "\n"
      "Example:\n"
      "  kmbrep transmit out/demo.mv61 parts --binary\n"},
-    {"import", "KEY OUT", "a kernel transmit file into a new host file",
-     "Reads the kernel transmit file KEY.x_t (or KEY.x_b) and writes its parts as\n"
-     "one element into the new host file OUT.\n"
+    {"import", "KEY OUT [--text|--binary]", "a kernel transmit file into a new host file",
+     "Reads the kernel transmit file KEY.x_t or KEY.x_b (KEY may carry the\n"
+     "extension) and writes its parts as one element into the new host file\n"
+     "OUT.\n"
+     "\n"
+     "Options:\n"
+     "  --text           read KEY.x_t (needed when both files exist)\n"
+     "  --binary         read KEY.x_b\n"
      "\n"
      "Example:\n"
      "  kmbrep import parts parts.mv61\n"},
@@ -117,13 +129,19 @@ const char* const kGeneral =
     "                   terminal, for work that runs longer than a second)\n"
     "  --help, -h       this overview; kmbrep help COMMAND or\n"
     "                   kmbrep COMMAND --help for one command\n"
+    "  --verbose        after a failure, the library's reports behind it\n"
     "  --version        the tool's, library's and kernels' versions\n";
 
+void replace(std::string& text, const std::string& marker, const char* value) {
+  const size_t at = text.find(marker);
+  if (at != std::string::npos) text.replace(at, marker.size(), value);
+}
+
+// A page with the shared option texts put in.
 std::string fill(const char* page) {
   std::string text = page;
-  const std::string marker = "%TESS%";
-  const size_t at = text.find(marker);
-  if (at != std::string::npos) text.replace(at, marker.size(), kTessellation);
+  replace(text, "%TESS%", kTessellation);
+  replace(text, "%LIMIT%", kLimit);
   return text;
 }
 
