@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <random>
 
 #include <fcntl.h>
@@ -30,13 +31,14 @@ namespace {
 #if defined(KMBREP_FAULT_SEAM)
 // Test builds only: KMBREP_FAULT="write@N" or "rename@N" makes the N-th call
 // of that kind in this process fail (ENOSPC, EXDEV), as a full disk or a
-// move across devices would.
+// move across devices would; "alloc@N" makes the N-th temporary's creation
+// throw std::bad_alloc.
 int injected(const char* kind, int error) {
-  static std::atomic<int> writes{0}, renames{0};
+  static std::atomic<int> writes{0}, renames{0}, creations{0};
   const char* spec = std::getenv("KMBREP_FAULT");
   const std::size_t n = std::strlen(kind);
   if (!spec || std::strncmp(spec, kind, n) != 0 || spec[n] != '@') return 0;
-  std::atomic<int>& count = std::strcmp(kind, "write") == 0 ? writes : renames;
+  std::atomic<int>& count = kind[0] == 'w' ? writes : kind[0] == 'r' ? renames : creations;
   return ++count == std::atoi(spec + n + 1) ? error : 0;
 }
 #else
@@ -122,6 +124,7 @@ bool sameFile(const std::string& a, const std::string& b) {
 }
 
 int createExclusive(const std::string& path) {
+  if (injected("alloc", ENOMEM)) throw std::bad_alloc();
 #if defined(_WIN32)
   const int fd = _open(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
   if (fd < 0) return errno;
