@@ -144,7 +144,7 @@ std::string countsText(const Counts& c) {
 
 std::string boxText(const Box& b) {
   if (!b.valid()) return "no bounding box";
-  return "box (" + num(b.lo[0]) + ", " + num(b.lo[1]) + ", " + num(b.lo[2]) + ") to (" + num(b.hi[0]) + ", " +
+  return "bounding box (" + num(b.lo[0]) + ", " + num(b.lo[1]) + ", " + num(b.lo[2]) + ") to (" + num(b.hi[0]) + ", " +
          num(b.hi[1]) + ", " + num(b.hi[2]) + ")";
 }
 
@@ -177,8 +177,10 @@ std::string boxJson(const Box& b) {
          ", " + num(b.hi[1]) + ", " + num(b.hi[2]) + "]}";
 }
 
-std::string countsJson(const Counts& c, const std::string& indent) {
-  return indent + "\"elements\": " + std::to_string(c.elements) + ",\n" + indent + "\"parts\": " +
+// The counts as JSON members; an element's own leave out "elements".
+std::string countsJson(const Counts& c, const std::string& indent, bool withElements = true) {
+  return (withElements ? indent + "\"elements\": " + std::to_string(c.elements) + ",\n" : std::string()) + indent +
+         "\"parts\": " +
          std::to_string(c.parts) + ",\n" + indent + "\"faces\": " + std::to_string(c.faces) + ",\n" + indent +
          "\"edges\": " + std::to_string(c.edges) + ",\n" + indent + "\"colours\": " + std::to_string(c.colours.size()) +
          ",\n" + indent + "\"boundingBox\": " + boxJson(c.box);
@@ -194,7 +196,7 @@ void printJson(const std::vector<FileInfo>& files, const Counts& total, bool wit
     for (size_t j = 0; j < f.elements.size(); ++j) {
       const ElementInfo& e = f.elements[j];
       out += std::string(j ? "," : "") + "\n        {\n          \"kernel\": \"sample\",\n          \"kernelVersion\": " +
-             jsonString(version(e.kernelMajor, e.kernelMinor)) + ",\n" + countsJson(e.counts, "          ");
+             jsonString(version(e.kernelMajor, e.kernelMinor)) + ",\n" + countsJson(e.counts, "          ", false);
       if (withParts) {
         out += ",\n          \"partList\": [";
         for (size_t p = 0; p < e.parts.size(); ++p)
