@@ -5,8 +5,8 @@
 // streams are open, of which guise and direction, and for host-stream
 // records the bytes of the current host stream, its position and the
 // segment end.
+#include "base/current_host_stream.h"
 #include "frustrum/MvFrustrum.h"
-#include "frustrum/host_stream.h"
 #include "fuzz_check.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

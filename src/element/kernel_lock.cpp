@@ -1,7 +1,7 @@
 // The kernel lock: one recursive host mutex, created by MvKMBrepLib::init,
 // that serialises all of the library's kernel work.
+#include "base/report.h"
 #include "element/MvKMBrep.h"
-#include "element/report.h"
 
 MvMutex* MvKMBrep::s_pKorvaniteMutex = nullptr;
 

@@ -5,8 +5,8 @@
 #ifndef MVKM_ELEMENT_KERNEL_LOCK_H
 #define MVKM_ELEMENT_KERNEL_LOCK_H
 
+#include "base/scope_exit.h"
 #include "element/MvKMBrep.h"
-#include "element/scope_exit.h"
 
 #include <exception>
 

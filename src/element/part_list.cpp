@@ -1,10 +1,10 @@
 // The element's part list: tags with one ownership flag each, added,
 // copied, removed and released through the kernel callbacks.
+#include "base/holder_link.h"
+#include "base/report.h"
 #include "element/MvKMBrep.h"
+#include "element/entity_calls.h"
 #include "element/kernel_lock.h"
-#include "element/report.h"
-#include "element/tag_copies.h"
-#include "onfly/MvKMBrepOnFly.h"
 
 namespace {
 
@@ -67,8 +67,8 @@ unsigned MvKMBrep::copyAppendKmPart(const MvVec<int>& kmPartList) {
   }
   // Copies are gathered first and appended afterwards, so the source may be
   // the element's own list: each original part is copied once.
-  mvkm::UnownedTags copies;
-  const bool complete = mvkm::copyTagsThroughKernel(kmPartList.begin(), kmPartList.length(), copies.tags);
+  mvkm::UnownedTags copies(mvkm::entityCalls());
+  const bool complete = mvkm::copyTagsThroughKernel(mvkm::entityCalls(), kmPartList.begin(), kmPartList.length(), copies.tags);
   const int before = _vKMPartList.length();
   {
     TagRollback rollback(_vKMPartList);
@@ -140,7 +140,7 @@ unsigned MvKMBrep::removeAllParts() {
 }
 
 unsigned MvKMBrep::setKmBrepOnFly(const MvKMBrepOnFly* p) {
-  _pKmBrepOnFly = const_cast<MvKMBrepOnFly*>(p);
+  _pKmBrepOnFly = mvkm::holderObject(p);
   return 1;
 }
 

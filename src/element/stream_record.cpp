@@ -2,13 +2,13 @@
 // major and minor version, the segment length and the kernel's transmit
 // segment, which the kernel writes and reads through the frustrum's
 // host-stream records.
+#include "base/current_host_stream.h"
+#include "base/debug_output.h"
+#include "base/report.h"
 #include "element/MvKMBrep.h"
+#include "element/entity_calls.h"
 #include "element/kernel_lock.h"
-#include "element/report.h"
-#include "element/tag_copies.h"
-#include "frustrum/host_stream.h"
 #include "host/MvPartition.h"
-#include "lib/debug_output.h"
 
 int MvKMBrep::_version = 1;
 int MvKMBrep::_kmMajorV = -1;
@@ -168,7 +168,7 @@ unsigned MvKMBrep::deserialize(MvObjectStream& iostrm) {
   mvkm::gKmStream.pos = currPos + length;
 
   // Received parts that the element has not taken yet go back to the kernel.
-  mvkm::UnownedTags received;
+  mvkm::UnownedTags received(mvkm::entityCalls());
   if (!getKmFromBinaryStream(received.tags)) {
     MvErrorState::rethrowError();
     return 0;

@@ -1,7 +1,6 @@
 #include "frustrum/naming.h"
 
 #include "frustrum/MvFrustrum.h"
-#include "lib/MvKMBrepLib.h"
 
 #include <cctype>
 #include <cstdio>
@@ -58,6 +57,10 @@ const FormatNames& formatNames(int format) {
   return kUnknownFormat;
 }
 
+// The schema directory given by the library's start (its own buffer), or
+// null.
+const char* gSchemaDirectory = nullptr;
+
 #if defined(_WIN32)
 constexpr char kDirectorySeparator = '\\';
 #else
@@ -65,6 +68,8 @@ constexpr char kDirectorySeparator = '/';
 #endif
 
 }  // namespace
+
+void setSchemaDirectory(const char* dir) { gSchemaDirectory = dir; }
 
 const char* guiseHeaderName(int guise) { return guiseNames(guise).headerName; }
 
@@ -91,7 +96,7 @@ void lowerCase(char (&name)[kNameBytes]) {
 }
 
 void placeInSchemaDirectory(char (&name)[kNameBytes]) {
-  const char* dir = MvKMBrepLib::getKmSchemaPath();
+  const char* dir = gSchemaDirectory;
   // An empty directory is taken as none: joining it would put the schema
   // file at the root of the file system.
   if (!dir || dir[0] == '\0') return;

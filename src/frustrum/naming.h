@@ -29,6 +29,10 @@ bool hasKey(const char* key, int keyLength);
 int copyKey(const char* key, int keyLength, char (&out)[kNameBytes]);
 // Turns the name's characters to lower case.
 void lowerCase(char (&name)[kNameBytes]);
+// Sets the directory that schema files are placed in: a text that stays
+// valid until it is set again (the library's buffer), or null for none.
+// Read at every open, so a change to the text takes effect at once.
+void setSchemaDirectory(const char* dir);
 // Puts the name into the schema directory when one is set and the joined
 // name fits; otherwise leaves it unchanged.
 void placeInSchemaDirectory(char (&name)[kNameBytes]);

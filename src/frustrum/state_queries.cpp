@@ -1,6 +1,6 @@
 // What hosts and tests may ask of the frustrum's state.
+#include "base/current_host_stream.h"
 #include "frustrum/MvFrustrum.h"
-#include "frustrum/host_stream.h"
 #include "frustrum/stream_table.h"
 
 extern "C" {

@@ -1,6 +1,7 @@
 #include "lib/MvKMBrepLib.h"
 
 #include "element/MvKMBrep.h"
+#include "frustrum/naming.h"
 #include "host/MvHeap.h"
 #include "lib/build_identity.h"
 
@@ -44,6 +45,7 @@ void MvKMBrepLib::init() {
       _kmSchemaPath[kSchemaPathBytes - 1] = '\0';
     }
   }
+  mvkm::setSchemaDirectory(_kmSchemaPath);
   if (!MvKMBrep::s_pKorvaniteMutex) MvKMBrep::s_pKorvaniteMutex = new (std::nothrow) MvMutex();
   MvKMBrep::constructType();
 }
@@ -55,6 +57,7 @@ void MvKMBrepLib::fini() {
     delete MvKMBrep::s_pKorvaniteMutex;
     MvKMBrep::s_pKorvaniteMutex = nullptr;
   }
+  mvkm::setSchemaDirectory(nullptr);
   if (_kmSchemaPath) {
     delete[] _kmSchemaPath;
     _kmSchemaPath = nullptr;

@@ -1,7 +1,7 @@
 // Loading and unloading the library file. At load the library only asks
 // not to be told of thread starts and ends; at unload the frustrum drops the
 // host stream reference it may still hold.
-#include "frustrum/host_stream.h"
+#include "base/current_host_stream.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -1,12 +1,15 @@
 // The on-demand entity holder: owns the entities of its two lists.
 #include "onfly/MvKMBrepOnFly.h"
 
+#include "base/holder_link.h"
+#include "base/type_identity.h"
 #include "element/MvKMBrep.h"
-#include "element/tag_copies.h"
-#include "element/type_identity.h"
+#include "element/entity_calls.h"
 #include "host/MvErrorState.h"
 
 MvKMBrepOnFly::MvKMBrepOnFly() = default;
+
+MvBase* mvkm::holderObject(const MvKMBrepOnFly* holder) { return const_cast<MvKMBrepOnFly*>(holder); }
 
 MvKMBrepOnFly::MvKMBrepOnFly(const MvKMBrepOnFly& src)
     : MvBase(), _pAux(src._pAux), _pMvBrep(src._pMvBrep) {
@@ -40,12 +43,13 @@ void MvKMBrepOnFly::copyEntitiesFrom(const MvKMBrepOnFly& src) {
   // The copies are gathered before they are appended, so copying a holder
   // onto itself copies each listed entity once. A failed copy ends the
   // copying; the copies made so far stand.
-  mvkm::UnownedTags cleaned;
-  mvkm::UnownedTags uncleaned;
+  const mvkm::EntityCalls calls = mvkm::entityCalls();
+  mvkm::UnownedTags cleaned(calls);
+  mvkm::UnownedTags uncleaned(calls);
   const bool allCleaned =
-      mvkm::copyTagsThroughKernel(src._vKmEntity.begin(), src._vKmEntity.length(), cleaned.tags);
+      mvkm::copyTagsThroughKernel(calls, src._vKmEntity.begin(), src._vKmEntity.length(), cleaned.tags);
   if (allCleaned) {
-    mvkm::copyTagsThroughKernel(src._vKmUnCleanedEntity.begin(), src._vKmUnCleanedEntity.length(),
+    mvkm::copyTagsThroughKernel(calls, src._vKmUnCleanedEntity.begin(), src._vKmUnCleanedEntity.length(),
                                 uncleaned.tags);
   }
   if (_vKmEntity.append(cleaned.tags)) cleaned.keep();
@@ -87,33 +91,4 @@ unsigned MvKMBrepOnFly::unloadKmEntity() {
 static constexpr _MvIID kMvKMBrepOnFlyIID =
     mvMakeIID(0x873A70E1, 0x2AC9, 0x11D1, 0x9B, 0x6B, 0x00, 0x80, 0xC7, 0xBB, 0x59, 0x97);
 
-MvType* MvKMBrepOnFly::__type = nullptr;
-
-void MvKMBrepOnFly::constructType() {
-  mvkm::constructClassType(__type, kMvKMBrepOnFlyIID, "MvKMBrepOnFly", &MvKMBrepOnFly::createInstance);
-}
-
-void MvKMBrepOnFly::destructType() { mvkm::destructClassType(__type); }
-
-MvBase* MvKMBrepOnFly::createInstance() { return new MvKMBrepOnFly(); }
-
-const MvType& MvKMBrepOnFly::classTypeID() { return mvkm::typeOrBase(__type); }
-
-const MvType* MvKMBrepOnFly::classTypePtr() { return __type; }
-
-const MvType& MvKMBrepOnFly::typeRef() { return mvkm::typeOrBase(__type); }
-
-const MvGUID& MvKMBrepOnFly::typeGUID() const {
-  static const MvGUID guid(kMvKMBrepOnFlyIID);
-  return __type ? __type->guid() : guid;
-}
-
-unsigned MvKMBrepOnFly::isOfType(const MvType& t) const { return mvkm::typeOrBase(__type).isA(t); }
-
-unsigned MvKMBrepOnFly::isOfExactType(const MvType& t) const { return &t == __type ? 1u : 0u; }
-
-unsigned MvKMBrepOnFly::isStreamable() const { return 1; }
-
-const MvType& MvKMBrepOnFly::type() const { return mvkm::typeOrBase(__type); }
-
-unsigned MvKMBrepOnFly::_clone(MvBase*& out) const { return mvkm::cloneObject(*this, out); }
+MVKM_DEFINE_TYPE_IDENTITY(MvKMBrepOnFly, kMvKMBrepOnFlyIID)

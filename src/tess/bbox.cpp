@@ -1,8 +1,8 @@
 // The element's bounding box: the union of the boxes that the box callback
 // gives for its parts.
+#include "base/report.h"
 #include "element/MvKMBrep.h"
 #include "element/kernel_lock.h"
-#include "element/report.h"
 
 unsigned MvKMBrep::getBBox(MvBox3f& box) const {
   // One read of the registration, so a concurrent change cannot slip in

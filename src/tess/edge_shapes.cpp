@@ -1,8 +1,8 @@
 // Edge shapes of an element: the polyline sets that the edge tessellation
 // callback gives for each body, appended to the caller's list.
+#include "base/report.h"
 #include "element/MvKMBrep.h"
 #include "element/kernel_lock.h"
-#include "element/report.h"
 
 unsigned MvKMBrep::getMvEdgeShape(KmBrepTessParams& kmTessPara, MvAutoPtrVec<MvPolylineSet>& vpPLS) const {
   static const char* const kOp = "getMvEdgeShape";

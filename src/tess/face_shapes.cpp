@@ -1,8 +1,8 @@
 // Face shapes of an element: the face tessellation callback is asked body by
 // body under the kernel lock, and its shapes, maps and colours are gathered.
+#include "base/report.h"
 #include "element/MvKMBrep.h"
 #include "element/kernel_lock.h"
-#include "element/report.h"
 
 namespace {
 

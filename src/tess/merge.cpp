@@ -1,7 +1,7 @@
 // Merging face shapes of one colour into one shape with a material of that
 // colour.
+#include "base/report.h"
 #include "element/MvKMBrep.h"
-#include "element/report.h"
 #include "tess/color_groups.h"
 #include "tess/triangle_gather.h"
 

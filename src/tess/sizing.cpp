@@ -1,8 +1,8 @@
 // The sizing sequence shared by the face and edge operations: the element
 // must have parts and a box with a positive diagonal, to which the caller's
 // tessellation record is then sized.
+#include "base/report.h"
 #include "element/MvKMBrep.h"
-#include "element/report.h"
 
 #include <cmath>
 

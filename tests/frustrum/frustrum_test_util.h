@@ -4,7 +4,7 @@
 #define MV_TESTS_FRUSTRUM_TEST_UTIL_H
 
 #include "MvKMBrep61.h"
-#include "frustrum/host_stream.h"
+#include "base/current_host_stream.h"
 
 #include <gtest/gtest.h>
 

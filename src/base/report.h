@@ -1,6 +1,6 @@
 // The one place that builds the element's failure reports.
-#ifndef MVKM_ELEMENT_REPORT_H
-#define MVKM_ELEMENT_REPORT_H
+#ifndef MVKM_BASE_REPORT_H
+#define MVKM_BASE_REPORT_H
 
 #include "host/MvErrorState.h"
 

@@ -1,4 +1,4 @@
-#include "lib/platform.h"
+#include "base/platform.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -1,9 +1,10 @@
 // The element's in-memory transmit and receive: the kernel writes the parts
 // into, or reads them from, the current host stream through the frustrum's
 // host-stream records.
+#include "base/report.h"
+#include "base/scope_exit.h"
 #include "element/MvKMBrep.h"
 #include "element/kernel_lock.h"
-#include "element/report.h"
 
 #include <exception>
 
@@ -39,14 +40,7 @@ class ReceivedTags {
   // A callback that throws here while another exception is already passing
   // is stopped, so that the first one wins.
   ~ReceivedTags() noexcept(false) {
-    if (std::uncaught_exceptions() > _inFlight) {
-      try {
-        giveBack();
-      } catch (...) {
-      }
-    } else {
-      giveBack();
-    }
+    mvkm::giveBackFromDestructor(_inFlight, [this] { giveBack(); });
   }
   ReceivedTags(const ReceivedTags&) = delete;
   ReceivedTags& operator=(const ReceivedTags&) = delete;

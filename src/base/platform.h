@@ -1,7 +1,7 @@
 // Platform shims: the Windows calls the library makes, with their
 // equivalents elsewhere.
-#ifndef MVKM_LIB_PLATFORM_H
-#define MVKM_LIB_PLATFORM_H
+#ifndef MVKM_BASE_PLATFORM_H
+#define MVKM_BASE_PLATFORM_H
 
 namespace mvkm {
 

@@ -1,7 +1,7 @@
 // Giving a resource back from a destructor while an exception may be
 // passing through.
-#ifndef MVKM_ELEMENT_SCOPE_EXIT_H
-#define MVKM_ELEMENT_SCOPE_EXIT_H
+#ifndef MVKM_BASE_SCOPE_EXIT_H
+#define MVKM_BASE_SCOPE_EXIT_H
 
 #include <exception>
 
