@@ -129,6 +129,10 @@ class MVKM_API MvKMBrep : public MvBase {
   // The kernel version of the data last read (after deserialize) or of the
   // running kernel (after serialize); -1 before either.
   static void storedKmVersion(int& major, int& minor);
+  // The segment length (bytes of the kernel's transmit, 0 for no parts) of
+  // the record last read or written, as the record holds it; -1 before
+  // either.
+  static int storedSegmentLength();
   // Makes the kernel transmit the parts into the current host stream.
   static unsigned getBinaryStreamFromKm(const MvVec<int>& kmPartList);
   // Makes the kernel receive from the current host stream; the received tags
@@ -183,6 +187,7 @@ class MVKM_API MvKMBrep : public MvBase {
   static int _version;
   static int _kmMajorV;
   static int _kmMinorV;
+  static int _kmSegmentLength;
 
  private:
   unsigned _clone(MvBase*& out) const override;

@@ -13,6 +13,7 @@
 int MvKMBrep::_version = 1;
 int MvKMBrep::_kmMajorV = -1;
 int MvKMBrep::_kmMinorV = -1;
+int MvKMBrep::_kmSegmentLength = -1;
 
 namespace {
 
@@ -24,6 +25,8 @@ void MvKMBrep::storedKmVersion(int& major, int& minor) {
   major = _kmMajorV;
   minor = _kmMinorV;
 }
+
+int MvKMBrep::storedSegmentLength() { return _kmSegmentLength; }
 
 unsigned MvKMBrep::serialize(MvObjectStream& iostrm) const {
   if (!_pfKmVersionCB || !_pfKmWriteCB) {
@@ -75,6 +78,7 @@ unsigned MvKMBrep::serialize(MvObjectStream& iostrm) const {
       MvErrorState::rethrowError();
       return 0;
     }
+    _kmSegmentLength = 0;
     return 1;
   }
   if (!iostrm.write(0)) {
@@ -104,6 +108,7 @@ unsigned MvKMBrep::serialize(MvObjectStream& iostrm) const {
     MvErrorState::rethrowError();
     return 0;
   }
+  _kmSegmentLength = length;
   if (!iostrm.seek(iEndSegPos)) {
     mvkm::report("serialize", "iostrm.seek(iEndSegPos)");
     return 0;
@@ -147,6 +152,7 @@ unsigned MvKMBrep::deserialize(MvObjectStream& iostrm) {
     MvErrorState::rethrowError();
     return 0;
   }
+  _kmSegmentLength = length;
   // A length of 0 is an element without parts.
   if (length == 0) return 1;
   if (length < 0) {

@@ -54,7 +54,9 @@ TEST_F(StreamRecordTest, RecordsRoundTrip) {
   MvKMBrep::setWriteNominalGeom(2);
   MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
   ASSERT_EQ(make({7, 9, 11})->serialize(*s), 1u);
+  EXPECT_EQ(MvKMBrep::storedSegmentLength(), 13);
   ASSERT_EQ(MvAutoPtr<MvKMBrep>(new MvKMBrep())->serialize(*s), 1u);
+  EXPECT_EQ(MvKMBrep::storedSegmentLength(), 0);
   s->write(12345);  // the stream stands after each record
   EXPECT_EQ(std::string(s->data(), s->size()), ints({1, 3, 2, 13}) + "T 7\nT 9\nT 11\n" + ints({1, 3, 2, 0, 12345}));
   EXPECT_EQ(debugLines, std::vector<std::string>{"No KM data is available for serialize()\n"});
@@ -68,6 +70,7 @@ TEST_F(StreamRecordTest, RecordsRoundTrip) {
   tinykernel::state().major = 4;
   s->seek(0);
   ASSERT_EQ(back->deserialize(*s), 1u);
+  EXPECT_EQ(MvKMBrep::storedSegmentLength(), 13);
   ASSERT_EQ(none->deserialize(*s), 1u);
   EXPECT_EQ(toStd(back->kmPart()), (std::vector<int>{1, 107, 109, 111}));
   EXPECT_EQ(toStd(back->kmPartOwnerFlags()), (std::vector<unsigned>{0, 0, 0, 0}));

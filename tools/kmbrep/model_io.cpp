@@ -117,17 +117,12 @@ long long writeHostFile(const std::string& path, const std::string& shown, const
 }
 
 int firstSegmentLength(const std::string& path) {
-  // Host file header, then the object: type GUID (16 bytes), record length,
-  // and the element record: version, kernel major, kernel minor, segment length.
-  constexpr int kGuidBytes = 16;
-  constexpr int kIntBytes = 4;
+  MvErrorState::clear();
   MvAutoPtr<MvFileStream> stream(MvFileStream::open(path.c_str()));
-  int length = 0;
-  if (!stream || !stream->seek(int{MvFileStream::kHeaderBytes} + kGuidBytes + 4 * kIntBytes) ||
-      !stream->read(length)) {
+  MvAutoPtr<MvBase> object;
+  if (!stream || !stream->readObject(object) || !object || !object->isOfExactType(MvKMBrep::classTypeID()))
     throw toolError("'" + path + "' is damaged: its element record cannot be read");
-  }
-  return length;
+  return MvKMBrep::storedSegmentLength();
 }
 
 void hostFileVersion(const std::string& path, int& major, int& minor) {
