@@ -6,7 +6,9 @@
 MvKMBrep::MvKMBrep(const MvKMBrep& src) : MvBase() {
   // A partial copy is not kept: the guard gives back the copies made.
   mvkm::UnownedTags copies(mvkm::entityCalls());
-  if (!mvkm::copyTagsThroughKernel(mvkm::entityCalls(), src._vKMPartList.begin(), src._vKMPartList.length(), copies.tags)) return;
+  if (!mvkm::copyTagsThroughKernel(mvkm::entityCalls(), src._vKMPartList.begin(), src._vKMPartList.length(),
+                                   copies.tags))
+    return;
   if (appendKmPart(copies.tags, 0)) copies.keep();
 }
 
@@ -14,7 +16,9 @@ MvKMBrep& MvKMBrep::operator=(const MvKMBrep& src) {
   mvkm::UnownedTags copies(mvkm::entityCalls());
   // Reading src (possibly *this) completes before anything is appended, so
   // self-assignment copies each part once.
-  if (!mvkm::copyTagsThroughKernel(mvkm::entityCalls(), src._vKMPartList.begin(), src._vKMPartList.length(), copies.tags)) return *this;
+  if (!mvkm::copyTagsThroughKernel(mvkm::entityCalls(), src._vKMPartList.begin(), src._vKMPartList.length(),
+                                   copies.tags))
+    return *this;
   if (appendKmPart(copies.tags, 0)) copies.keep();
   return *this;
 }

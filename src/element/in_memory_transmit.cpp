@@ -10,18 +10,9 @@
 
 unsigned MvKMBrep::getBinaryStreamFromKm(const MvVec<int>& kmPartList) {
   mvkm::KernelLockGuard lock;
-  if (kmPartList.length() <= 0) {
-    mvkm::report("getBinaryStreamFromKm", "kmPartList.length() > 0");
-    return 0;
-  }
-  if (!_pfKmWriteCB) {
-    mvkm::report("getBinaryStreamFromKm", "_pfKmWriteCB != NULL");
-    return 0;
-  }
-  if (!_pfKmWriteCB(kmPartList.length(), kmPartList.ptr(), _bWriteNominalGeom)) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
+  if (kmPartList.length() <= 0) return mvkm::fail("getBinaryStreamFromKm", "kmPartList.length() > 0");
+  if (!_pfKmWriteCB) return mvkm::fail("getBinaryStreamFromKm", "_pfKmWriteCB != NULL");
+  if (!_pfKmWriteCB(kmPartList.length(), kmPartList.ptr(), _bWriteNominalGeom)) return mvkm::passOn();
   return 1;
 }
 
@@ -79,38 +70,22 @@ class ReceivedTags {
 
 unsigned MvKMBrep::getKmFromBinaryStream(MvVec<int>& kmPartList) {
   mvkm::KernelLockGuard lock;
-  if (!_pfKmReadCB) {
-    mvkm::report("getKmFromBinaryStream", "_pfKmReadCB != NULL");
-    return 0;
-  }
+  if (!_pfKmReadCB) return mvkm::fail("getKmFromBinaryStream", "_pfKmReadCB != NULL");
   ReceivedTags received(_pfKmMemoryRelCB);
   if (!_pfKmReadCB(received.count, received.tags)) {
     received.forget();
-    MvErrorState::rethrowError();
-    return 0;
+    return mvkm::passOn();
   }
   if (_pfKmSplitCB) {
     received.handToSplit();
-    if (!_pfKmSplitCB(received.count, received.tags, kmPartList)) {
-      MvErrorState::rethrowError();
-      return 0;
-    }
+    if (!_pfKmSplitCB(received.count, received.tags, kmPartList)) return mvkm::passOn();
     received.recorded();
   } else if (received.count > 0) {
-    if (!received.tags) {
-      mvkm::report("getKmFromBinaryStream", "tags != NULL");
-      return 0;
-    }
-    if (!kmPartList.append(received.tags, received.count)) {
-      MvErrorState::rethrowError();
-      return 0;
-    }
+    if (!received.tags) return mvkm::fail("getKmFromBinaryStream", "tags != NULL");
+    if (!kmPartList.append(received.tags, received.count)) return mvkm::passOn();
     received.recorded();
   }
-  if (!_pfKmMemoryRelCB) {
-    mvkm::report("getKmFromBinaryStream", "_pfKmMemoryRelCB != NULL");
-    return 0;
-  }
+  if (!_pfKmMemoryRelCB) return mvkm::fail("getKmFromBinaryStream", "_pfKmMemoryRelCB != NULL");
   received.giveBack();
   return 1;
 }

@@ -7,12 +7,10 @@ MvMutex* MvKMBrep::s_pKorvaniteMutex = nullptr;
 
 unsigned MvKMBrep::staticLock(unsigned msecTimeOut) {
   if (s_pKorvaniteMutex && s_pKorvaniteMutex->lock(msecTimeOut)) return 1;
-  mvkm::report("staticLock", "s_pKorvaniteMutex != NULL && s_pKorvaniteMutex->lock(msecTimeOut)");
-  return 0;
+  return mvkm::fail("staticLock", "s_pKorvaniteMutex != NULL && s_pKorvaniteMutex->lock(msecTimeOut)");
 }
 
 unsigned MvKMBrep::staticUnlock() {
   if (s_pKorvaniteMutex && s_pKorvaniteMutex->unlock()) return 1;
-  mvkm::report("staticUnlock", "s_pKorvaniteMutex != NULL && s_pKorvaniteMutex->unlock()");
-  return 0;
+  return mvkm::fail("staticUnlock", "s_pKorvaniteMutex != NULL && s_pKorvaniteMutex->unlock()");
 }

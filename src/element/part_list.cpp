@@ -40,97 +40,66 @@ unsigned MvKMBrep::appendKmPart(const MvVec<int>& kmPartList, unsigned bHasOwner
   const int before = _vKMPartList.length();
   // Appending the element's own list is safe: the vector takes the source's
   // length before it grows and re-reads it from the new storage.
-  if (!_vKMPartList.append(kmPartList)) {
-    mvkm::report("appendKmPart", "_vKMPartList.append(kmPartList)");
-    return 0;
-  }
+  if (!_vKMPartList.append(kmPartList)) return mvkm::fail("appendKmPart", "_vKMPartList.append(kmPartList)");
   const int added = _vKMPartList.length() - before;
   const int flagsBefore = _vbHasOwnerFlagList.length();
-  if (!_vbHasOwnerFlagList.setLength(flagsBefore + added)) {
-    mvkm::report("appendKmPart", "_vbHasOwnerFlagList.append(bHasOwner)");
-    return 0;
-  }
+  if (!_vbHasOwnerFlagList.setLength(flagsBefore + added))
+    return mvkm::fail("appendKmPart", "_vbHasOwnerFlagList.append(bHasOwner)");
   rollback.keep();
   for (int i = flagsBefore; i < flagsBefore + added; ++i) _vbHasOwnerFlagList[i] = bHasOwner;
-  if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) {
-    mvkm::report("appendKmPart", kInvariant);
-    return 0;
-  }
+  if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) return mvkm::fail("appendKmPart", kInvariant);
   return 1;
 }
 
 unsigned MvKMBrep::copyAppendKmPart(const MvVec<int>& kmPartList) {
   mvkm::KernelLockGuard lock;
-  if (!pfKmCopyCB) {
-    mvkm::report("copyAppendKmPart", "pfKmCopyCB != NULL");
-    return 0;
-  }
+  if (!pfKmCopyCB) return mvkm::fail("copyAppendKmPart", "pfKmCopyCB != NULL");
   // Copies are gathered first and appended afterwards, so the source may be
   // the element's own list: each original part is copied once.
   mvkm::UnownedTags copies(mvkm::entityCalls());
-  const bool complete = mvkm::copyTagsThroughKernel(mvkm::entityCalls(), kmPartList.begin(), kmPartList.length(), copies.tags);
+  const bool complete =
+      mvkm::copyTagsThroughKernel(mvkm::entityCalls(), kmPartList.begin(), kmPartList.length(), copies.tags);
   const int before = _vKMPartList.length();
   {
     TagRollback rollback(_vKMPartList);
-    if (!_vKMPartList.append(copies.tags) || !_vbHasOwnerFlagList.setLength(before + copies.tags.length())) return 0;
+    if (!_vKMPartList.append(copies.tags) || !_vbHasOwnerFlagList.setLength(before + copies.tags.length()))
+      return mvkm::passOn();
     rollback.keep();
   }
   copies.keep();
   for (int i = before; i < before + copies.tags.length(); ++i) _vbHasOwnerFlagList[i] = 0;
-  if (!complete) return 0;
-  if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) {
-    mvkm::report("copyAppendKmPart", kInvariant);
-    return 0;
-  }
+  // The copies made before a failed copy stay as parts; the copy callback's
+  // failure is passed on.
+  if (!complete) return mvkm::passOn();
+  if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) return mvkm::fail("copyAppendKmPart", kInvariant);
   return 1;
 }
 
 unsigned MvKMBrep::removePart(int i) {
   mvkm::KernelLockGuard lock;
-  if (i < 0 || i >= _vKMPartList.length()) {
-    mvkm::report("removePart", "i>=0 && i<_vKMPartList.length()");
-    return 0;
-  }
-  if (!pfKmReleaseCB) {
-    mvkm::report("removePart", "pfKmReleaseCB != NULL");
-    return 0;
-  }
+  if (i < 0 || i >= _vKMPartList.length()) return mvkm::fail("removePart", "i>=0 && i<_vKMPartList.length()");
+  if (!pfKmReleaseCB) return mvkm::fail("removePart", "pfKmReleaseCB != NULL");
   if (i < _vbHasOwnerFlagList.length() && _vbHasOwnerFlagList[i] == 0) {
     const int tag = _vKMPartList[i];
     pfKmReleaseCB(1, &tag);
   }
-  if (!_vKMPartList.remove(i, 1)) {
-    mvkm::report("removePart", "_vKMPartList.remove(i)");
-    return 0;
-  }
-  if (!_vbHasOwnerFlagList.remove(i, 1)) {
-    mvkm::report("removePart", "_vbHasOwnerFlagList.remove(i)");
-    return 0;
-  }
-  if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) {
-    mvkm::report("removePart", kInvariant);
-    return 0;
-  }
+  if (!_vKMPartList.remove(i, 1)) return mvkm::fail("removePart", "_vKMPartList.remove(i)");
+  if (!_vbHasOwnerFlagList.remove(i, 1)) return mvkm::fail("removePart", "_vbHasOwnerFlagList.remove(i)");
+  if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) return mvkm::fail("removePart", kInvariant);
   return 1;
 }
 
 unsigned MvKMBrep::removeAllParts() {
   mvkm::KernelLockGuard lock;
-  if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) {
-    mvkm::report("removeAllParts", kInvariant);
-    return 0;
-  }
-  if (!pfKmReleaseCB) {
-    mvkm::report("removeAllParts", "pfKmReleaseCB != NULL");
-    return 0;
-  }
+  if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) return mvkm::fail("removeAllParts", kInvariant);
+  if (!pfKmReleaseCB) return mvkm::fail("removeAllParts", "pfKmReleaseCB != NULL");
   int owned = 0;
   for (int i = 0; i < _vbHasOwnerFlagList.length(); ++i)
     if (_vbHasOwnerFlagList[i] == 0) ++owned;
   // Room for every owned tag is taken before the lists are emptied, so that
   // no owned entity can be forgotten without being released.
   MvVec<int> released(owned);
-  if (owned > 0 && released.allocatedLength() < owned) return 0;
+  if (owned > 0 && released.allocatedLength() < owned) return mvkm::passOn();
   for (int i = 0; i < _vKMPartList.length(); ++i)
     if (_vbHasOwnerFlagList[i] == 0) released.append(_vKMPartList[i]);
   MvVec<int>().swap(_vKMPartList);

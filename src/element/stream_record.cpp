@@ -29,164 +29,83 @@ void MvKMBrep::storedKmVersion(int& major, int& minor) {
 int MvKMBrep::storedSegmentLength() { return _kmSegmentLength; }
 
 unsigned MvKMBrep::serialize(MvObjectStream& iostrm) const {
-  if (!_pfKmVersionCB || !_pfKmWriteCB) {
-    mvkm::report("serialize", "(_pfKmVersionCB != NULL) && (_pfKmWriteCB != NULL)");
-    return 0;
-  }
+  if (!_pfKmVersionCB || !_pfKmWriteCB)
+    return mvkm::fail("serialize", "(_pfKmVersionCB != NULL) && (_pfKmWriteCB != NULL)");
   mvkm::KernelLockGuard lock;
 
   int majorVer = 0;
   int minorVer = 0;
   MvPartition::getVersion(majorVer, minorVer);
-  if (majorVer < kMinimumHostMajor) {
-    mvkm::report("serialize", "majorVer >= 8");
-    return 0;
-  }
-  if (!iostrm.write(_version)) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
+  if (majorVer < kMinimumHostMajor) return mvkm::fail("serialize", "majorVer >= 8");
+  if (!iostrm.write(_version)) return mvkm::passOn();
   if (_version != 1) {
     mvkm::debugOutput("Unsupported KMBrep version\n");
     return 0;
   }
-  if (!_pfKmVersionCB(_kmMajorV, _kmMinorV)) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
-  if (_kmMajorV < 0 || _kmMinorV < 0) {
-    mvkm::report("serialize", "_kmMajorV >= 0 && _kmMinorV >= 0");
-    return 0;
-  }
-  if (!iostrm.write(_kmMajorV) || !iostrm.write(_kmMinorV)) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
+  if (!_pfKmVersionCB(_kmMajorV, _kmMinorV)) return mvkm::passOn();
+  if (_kmMajorV < 0 || _kmMinorV < 0) return mvkm::fail("serialize", "_kmMajorV >= 0 && _kmMinorV >= 0");
+  if (!iostrm.write(_kmMajorV) || !iostrm.write(_kmMinorV)) return mvkm::passOn();
 
   // The stream stays current until this function returns, by any way.
   mvkm::CurrentHostStream current(iostrm);
   int iStartPos = 0;
-  if (!iostrm.getPosition(iStartPos)) {
-    mvkm::report("serialize", "iostrm.getPosition(iStartPos)");
-    return 0;
-  }
+  if (!iostrm.getPosition(iStartPos)) return mvkm::fail("serialize", "iostrm.getPosition(iStartPos)");
   if (_vKMPartList.length() == 0) {
     mvkm::debugOutput("No KM data is available for serialize()\n");
     // A length of 0 stands for "no parts", so that the record can be read
     // back: without it the reader would take the next bytes as the length.
-    if (!iostrm.write(0)) {
-      MvErrorState::rethrowError();
-      return 0;
-    }
+    if (!iostrm.write(0)) return mvkm::passOn();
     _kmSegmentLength = 0;
     return 1;
   }
-  if (!iostrm.write(0)) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
+  if (!iostrm.write(0)) return mvkm::passOn();
   int iStartSegPos = 0;
-  if (!iostrm.getPosition(iStartSegPos)) {
-    mvkm::report("serialize", "iostrm.getPosition(iStartSegPos)");
-    return 0;
-  }
-  if (!getBinaryStreamFromKm(_vKMPartList)) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
+  if (!iostrm.getPosition(iStartSegPos)) return mvkm::fail("serialize", "iostrm.getPosition(iStartSegPos)");
+  if (!getBinaryStreamFromKm(_vKMPartList)) return mvkm::passOn();
   int iEndSegPos = 0;
-  if (!iostrm.getPosition(iEndSegPos)) {
-    mvkm::report("serialize", "iostrm.getPosition(iEndSegPos)");
-    return 0;
-  }
+  if (!iostrm.getPosition(iEndSegPos)) return mvkm::fail("serialize", "iostrm.getPosition(iEndSegPos)");
   const int length = iEndSegPos - iStartSegPos;
-  if (!iostrm.seek(iStartPos)) {
-    mvkm::report("serialize", "iostrm.seek(iStartPos)");
-    return 0;
-  }
-  if (!iostrm.write(length)) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
+  if (!iostrm.seek(iStartPos)) return mvkm::fail("serialize", "iostrm.seek(iStartPos)");
+  if (!iostrm.write(length)) return mvkm::passOn();
   _kmSegmentLength = length;
-  if (!iostrm.seek(iEndSegPos)) {
-    mvkm::report("serialize", "iostrm.seek(iEndSegPos)");
-    return 0;
-  }
+  if (!iostrm.seek(iEndSegPos)) return mvkm::fail("serialize", "iostrm.seek(iEndSegPos)");
   return 1;
 }
 
 unsigned MvKMBrep::deserialize(MvObjectStream& iostrm) {
-  if (!_pfKmVersionCB || !_pfKmReadCB) {
-    mvkm::report("deserialize", "(_pfKmVersionCB != NULL) && (_pfKmReadCB != NULL)");
-    return 0;
-  }
+  if (!_pfKmVersionCB || !_pfKmReadCB)
+    return mvkm::fail("deserialize", "(_pfKmVersionCB != NULL) && (_pfKmReadCB != NULL)");
   mvkm::KernelLockGuard lock;
   _pKmBrepOnFly = nullptr;
 
   int version = 0;
-  if (!iostrm.read(version)) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
-  if (version > 1) {
-    mvkm::report("deserialize", "Invalid KMBrep version number", MvErrorState::kVersionHigh);
-    return 0;
-  }
-  if (version < 1) {
-    mvkm::report("deserialize", "Invalid KMBrep version number", MvErrorState::kVersionLow);
-    return 0;
-  }
+  if (!iostrm.read(version)) return mvkm::passOn();
+  if (version > 1) return mvkm::fail("deserialize", "Invalid KMBrep version number", MvErrorState::kVersionHigh);
+  if (version < 1) return mvkm::fail("deserialize", "Invalid KMBrep version number", MvErrorState::kVersionLow);
   int currKmMajorV = 0;
   int currKmMinorV = 0;
-  if (!_pfKmVersionCB(currKmMajorV, currKmMinorV)) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
-  if (currKmMajorV < 0 || currKmMinorV < 0) {
-    mvkm::report("deserialize", "currKmMajorV >= 0 && currKmMinorV >= 0");
-    return 0;
-  }
+  if (!_pfKmVersionCB(currKmMajorV, currKmMinorV)) return mvkm::passOn();
+  if (currKmMajorV < 0 || currKmMinorV < 0) return mvkm::fail("deserialize", "currKmMajorV >= 0 && currKmMinorV >= 0");
   int length = 0;
-  if (!iostrm.read(_kmMajorV) || !iostrm.read(_kmMinorV) || !iostrm.read(length)) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
+  if (!iostrm.read(_kmMajorV) || !iostrm.read(_kmMinorV) || !iostrm.read(length)) return mvkm::passOn();
   _kmSegmentLength = length;
   // A length of 0 is an element without parts.
   if (length == 0) return 1;
-  if (length < 0) {
-    mvkm::report("deserialize", "length > 0");
-    return 0;
-  }
+  if (length < 0) return mvkm::fail("deserialize", "length > 0");
 
   mvkm::CurrentHostStream current(iostrm);
   int currPos = 0;
-  if (!iostrm.getPosition(currPos)) {
-    mvkm::report("deserialize", "iostrm.getPosition(currPos)");
-    return 0;
-  }
+  if (!iostrm.getPosition(currPos)) return mvkm::fail("deserialize", "iostrm.getPosition(currPos)");
   int streamSize = 0;
-  if (!iostrm.getSize(streamSize) || static_cast<long long>(currPos) + length > streamSize) {
-    mvkm::report("deserialize", "currPos + length <= stream size");
-    return 0;
-  }
+  if (!iostrm.getSize(streamSize) || static_cast<long long>(currPos) + length > streamSize)
+    return mvkm::fail("deserialize", "currPos + length <= stream size");
   mvkm::gKmStream.pos = currPos + length;
 
   // Received parts that the element has not taken yet go back to the kernel.
   mvkm::UnownedTags received(mvkm::entityCalls());
-  if (!getKmFromBinaryStream(received.tags)) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
-  if (!appendKmPart(received.tags, 0)) {
-    mvkm::report("deserialize", "appendKmPart(kmPartList)");
-    return 0;
-  }
+  if (!getKmFromBinaryStream(received.tags)) return mvkm::passOn();
+  if (!appendKmPart(received.tags, 0)) return mvkm::fail("deserialize", "appendKmPart(kmPartList)");
   received.keep();
-  if (!iostrm.seek(mvkm::gKmStream.pos)) {
-    mvkm::report("deserialize", "iostrm.seek(gKmStream.pos)");
-    return 0;
-  }
+  if (!iostrm.seek(mvkm::gKmStream.pos)) return mvkm::fail("deserialize", "iostrm.seek(gKmStream.pos)");
   return 1;
 }

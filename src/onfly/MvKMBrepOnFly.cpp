@@ -2,6 +2,7 @@
 #include "onfly/MvKMBrepOnFly.h"
 
 #include "base/holder_link.h"
+#include "base/report.h"
 #include "base/type_identity.h"
 #include "element/MvKMBrep.h"
 #include "element/entity_calls.h"
@@ -73,11 +74,7 @@ unsigned MvKMBrepOnFly::removeKmEntity(int index, unsigned bCleaned) {
 
 unsigned MvKMBrepOnFly::unloadKmEntity() {
   MvKMBrep::KmReleaseCB release = MvKMBrep::pfKmReleaseCB;
-  if (!release) {
-    MvErrorState::throwStdError("MvKMBrepOnFly", "unloadKmEntity", "pfKmReleaseCB != NULL",
-                                MvErrorState::kCondition);
-    return 0;
-  }
+  if (!release) return mvkm::failIn("MvKMBrepOnFly", "unloadKmEntity", "pfKmReleaseCB != NULL");
   release(_vKmEntity.length(), _vKmEntity.ptr());
   release(_vKmUnCleanedEntity.length(), _vKmUnCleanedEntity.ptr());
   _vKmEntity.setLength(0);

@@ -8,10 +8,7 @@ unsigned MvKMBrep::getBBox(MvBox3f& box) const {
   // One read of the registration, so a concurrent change cannot slip in
   // between the test and the calls.
   const KmBBoxCB bboxCB = _pfKmBBoxCB;
-  if (!bboxCB) {
-    mvkm::report("getBBox", "_pfKmBBoxCB != NULL");
-    return 0;
-  }
+  if (!bboxCB) return mvkm::fail("getBBox", "_pfKmBBoxCB != NULL");
   mvkm::KernelLockGuard lock;
 
   // Set once per call: a callback that succeeds without writing repeats the
@@ -24,21 +21,12 @@ unsigned MvKMBrep::getBBox(MvBox3f& box) const {
   const MvVec<int> kmBodyList(_vKMPartList);
   // A short copy means storage ran out (already reported by the vector):
   // a box over some of the parts would be wrong, so fail.
-  if (kmBodyList.length() != _vKMPartList.length()) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
+  if (kmBodyList.length() != _vKMPartList.length()) return mvkm::passOn();
 
   for (int i = 0; i < kmBodyList.length(); ++i) {
-    if (!bboxCB(kmBodyList[i], minPt, maxPt)) {
-      mvkm::report("getBBox", "_pfKmBBoxCB(kmBodyList[i], minPt, maxPt)");
-      return 0;
-    }
+    if (!bboxCB(kmBodyList[i], minPt, maxPt)) return mvkm::fail("getBBox", "_pfKmBBoxCB(kmBodyList[i], minPt, maxPt)");
     // A lost corner would shrink the box; the vector has reported why.
-    if (!points.append(minPt) || !points.append(maxPt)) {
-      MvErrorState::rethrowError();
-      return 0;
-    }
+    if (!points.append(minPt) || !points.append(maxPt)) return mvkm::passOn();
   }
   box.set(points);
   return box.isValid();

@@ -11,10 +11,7 @@ unsigned MvKMBrep::getMvEdgeShape(KmBrepTessParams& kmTessPara, MvAutoPtrVec<MvP
   const MvVec<int> kmBodyList(_vKMPartList);
   // A short copy means storage ran out (already reported by the vector):
   // edges of some bodies would be missing.
-  if (kmBodyList.length() != _vKMPartList.length()) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
+  if (kmBodyList.length() != _vKMPartList.length()) return mvkm::passOn();
   if (!_sizeTessParams(kOp, kmTessPara)) return 0;
 
   MvAutoPtrVec<MvPolylineSet> vpBodyPLS;
@@ -22,14 +19,9 @@ unsigned MvKMBrep::getMvEdgeShape(KmBrepTessParams& kmTessPara, MvAutoPtrVec<MvP
     // Read per body, after the sizing: a missing callback fails with the
     // record already conditioned.
     const KmEdgeTessCB edgeTessCB = _pfKmEdgeTessCB;
-    if (!(edgeTessCB && edgeTessCB(kmBodyList[i], kmTessPara, vpBodyPLS))) {
-      mvkm::report(kOp, "_pfKmEdgeTessCB && _pfKmEdgeTessCB(kmBodyList[i], kmTessPara, vpBodyPLS)");
-      return 0;
-    }
-    if (!vpPLS.append(vpBodyPLS)) {
-      mvkm::report(kOp, "vpPLS.append(vpBodyPLS)");
-      return 0;
-    }
+    if (!(edgeTessCB && edgeTessCB(kmBodyList[i], kmTessPara, vpBodyPLS)))
+      return mvkm::fail(kOp, "_pfKmEdgeTessCB && _pfKmEdgeTessCB(kmBodyList[i], kmTessPara, vpBodyPLS)");
+    if (!vpPLS.append(vpBodyPLS)) return mvkm::fail(kOp, "vpPLS.append(vpBodyPLS)");
     vpBodyPLS.setLength(0);
   }
   return 1;

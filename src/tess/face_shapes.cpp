@@ -23,10 +23,7 @@ bool appendMapEntry(MvAVec<MvIVec<int>>& mapKmMv, MvIVec<int>& currMapKmMv) {
 
 unsigned MvKMBrep::haveColorAttr() const {
   const KmBodyColorCB bodyColorCB = _pfKmBodyColorCB;
-  if (!bodyColorCB) {
-    mvkm::report("haveColorAttr", "_pfKmBodyColorCB != NULL");
-    return 0;
-  }
+  if (!bodyColorCB) return mvkm::fail("haveColorAttr", "_pfKmBodyColorCB != NULL");
   mvkm::KernelLockGuard lock;
   unsigned result = 0;
   for (int i = 0; result == 0 && i < _vKMPartList.length(); ++i) result = bodyColorCB(_vKMPartList[i]);
@@ -38,19 +35,13 @@ unsigned MvKMBrep::_getFaceShapeColorArray(KmBrepTessParams& kmTessPara,
                                            MvAVec<MvIVec<int>>& mapKmMv,
                                            MvAVec<MvVec4<float>>* const shapeColorArray) const {
   const KmTessCB tessCB = _pfKmTessCB;
-  if (!tessCB) {
-    mvkm::report(kGatherOp, "_pfKmTessCB != NULL");
-    return 0;
-  }
+  if (!tessCB) return mvkm::fail(kGatherOp, "_pfKmTessCB != NULL");
   mvkm::KernelLockGuard lock;
 
   const MvVec<int> kmBodyList(_vKMPartList);
   // A short copy means storage ran out (already reported by the vector):
   // shapes of some bodies would be missing.
-  if (kmBodyList.length() != _vKMPartList.length()) {
-    MvErrorState::rethrowError();
-    return 0;
-  }
+  if (kmBodyList.length() != _vKMPartList.length()) return mvkm::passOn();
   if (!_sizeTessParams(kGatherOp, kmTessPara)) return 0;
 
   pFaceShapeList.setLength(0);
@@ -66,24 +57,18 @@ unsigned MvKMBrep::_getFaceShapeColorArray(KmBrepTessParams& kmTessPara,
     if (!(tessCB(kmBodyList[i], kmTessPara, pCurrShapeList, currMapKmMv, currColorArray) &&
           pCurrShapeList.length() == currColorArray.length() &&
           pCurrShapeList.length() == currMapKmMv.length())) {
-      mvkm::report(kGatherOp,
-                   "_pfKmTessCB(kmBodyList[i], kmTessPara, pCurrShapeList, currMapKmMv, currColorArray) && "
-                   "pCurrShapeList.length() == currColorArray.length() && "
-                   "pCurrShapeList.length() == currMapKmMv.length()");
-      return 0;
+      return mvkm::fail(kGatherOp,
+                        "_pfKmTessCB(kmBodyList[i], kmTessPara, pCurrShapeList, currMapKmMv, currColorArray) && "
+                        "pCurrShapeList.length() == currColorArray.length() && "
+                        "pCurrShapeList.length() == currMapKmMv.length()");
     }
     // Lost shapes or map entries would go unnoticed (the colours are
     // checked after the loop, but are not always gathered): fail at once.
-    if (!pFaceShapeList.append(pCurrShapeList) || !appendMapEntry(mapKmMv, currMapKmMv)) {
-      MvErrorState::rethrowError();
-      return 0;
-    }
+    if (!pFaceShapeList.append(pCurrShapeList) || !appendMapEntry(mapKmMv, currMapKmMv)) return mvkm::passOn();
     if (shapeColorArray) shapeColorArray->append(currColorArray);
   }
-  if (shapeColorArray && shapeColorArray->length() != pFaceShapeList.length()) {
-    mvkm::report(kGatherOp, "(*shapeColorArray).length() == pFaceShapeList.length()");
-    return 0;
-  }
+  if (shapeColorArray && shapeColorArray->length() != pFaceShapeList.length())
+    return mvkm::fail(kGatherOp, "(*shapeColorArray).length() == pFaceShapeList.length()");
   return 1;
 }
 
@@ -92,10 +77,8 @@ unsigned MvKMBrep::getMvFaceShapeList(KmBrepTessParams& kmTessPara, MvAutoPtrVec
   mvkm::KernelLockGuard lock;
   MvAVec<MvVec4<float>> shapeColorArray;
   MvAVec<MvVec4<float>>* const pShapeColorArray = bAddColor ? &shapeColorArray : nullptr;
-  if (!_getFaceShapeColorArray(kmTessPara, pFaceShapeList, mapKmMv, pShapeColorArray)) {
-    mvkm::report(kShapeOp, "_getFaceShapeColorArray( kmTessPara, pFaceShapeList, mapKmMv, pShapeColorArray)");
-    return 0;
-  }
+  if (!_getFaceShapeColorArray(kmTessPara, pFaceShapeList, mapKmMv, pShapeColorArray))
+    return mvkm::fail(kShapeOp, "_getFaceShapeColorArray( kmTessPara, pFaceShapeList, mapKmMv, pShapeColorArray)");
   for (int i = 0; i < shapeColorArray.length(); ++i) {
     _addColorToShape(pFaceShapeList.ptr()[i], shapeColorArray.ptr()[i]);
   }
@@ -107,13 +90,9 @@ unsigned MvKMBrep::getMvColorShapeList(KmBrepTessParams& kmTessPara, MvAutoPtrVe
   MvAVec<MvVec4<float>> shapeColorArray;
   MvAutoPtrVec<MvTriStripSet> pFaceShapeList;
   MvAVec<MvIVec<int>> mapKmMv;
-  if (!_getFaceShapeColorArray(kmTessPara, pFaceShapeList, mapKmMv, &shapeColorArray)) {
-    mvkm::report(kShapeOp, "_getFaceShapeColorArray( kmTessPara, pFaceShapeList, mapKmMv, &shapeColorArray)");
-    return 0;
-  }
-  if (!mergeShapeWithSameColor(pFaceShapeList, shapeColorArray, pShapeList)) {
-    mvkm::report(kShapeOp, "mergeShapeWithSameColor(pFaceShapeList, shapeColorArray, pShapeList)");
-    return 0;
-  }
+  if (!_getFaceShapeColorArray(kmTessPara, pFaceShapeList, mapKmMv, &shapeColorArray))
+    return mvkm::fail(kShapeOp, "_getFaceShapeColorArray( kmTessPara, pFaceShapeList, mapKmMv, &shapeColorArray)");
+  if (!mergeShapeWithSameColor(pFaceShapeList, shapeColorArray, pShapeList))
+    return mvkm::fail(kShapeOp, "mergeShapeWithSameColor(pFaceShapeList, shapeColorArray, pShapeList)");
   return 1;
 }

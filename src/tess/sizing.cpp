@@ -7,21 +7,12 @@
 #include <cmath>
 
 unsigned MvKMBrep::_sizeTessParams(const char* operation, KmBrepTessParams& kmTessPara) const {
-  if (!(_vKMPartList.length() > 0)) {
-    mvkm::report(operation, "kmBodyList.length() > 0");
-    return 0;
-  }
+  if (!(_vKMPartList.length() > 0)) return mvkm::fail(operation, "kmBodyList.length() > 0");
   MvBox3f kmBrepBBox;
-  if (!getBBox(kmBrepBBox)) {
-    mvkm::report(operation, "getBBox(kmBrepBBox)");
-    return 0;
-  }
+  if (!getBBox(kmBrepBBox)) return mvkm::fail(operation, "getBBox(kmBrepBBox)");
   const MvVec3<float> diag = kmBrepBBox.getMax() - kmBrepBBox.getMin();
   const float fBboxDiagLen = sqrtf(diag[0] * diag[0] + diag[1] * diag[1] + diag[2] * diag[2]);
   // Written so that a NaN length fails too.
-  if (!(fBboxDiagLen > 0.0f)) {
-    mvkm::report(operation, "fBboxDiagLen > 0.0f");
-    return 0;
-  }
+  if (!(fBboxDiagLen > 0.0f)) return mvkm::fail(operation, "fBboxDiagLen > 0.0f");
   return conditionTessParam(kmTessPara, fBboxDiagLen);
 }

@@ -49,10 +49,7 @@ class TriangleGather {
       _normals.setLength(0);
       _texCoords.setLength(0);
       _colors.setLength(0);
-      if (!added) {
-        MvErrorState::rethrowError();
-        return 0;
-      }
+      if (!added) return mvkm::passOn();
     }
     return 1;
   }

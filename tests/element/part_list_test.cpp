@@ -60,6 +60,7 @@ TEST_F(PartListTest, CopyAppendCopiesOwnedPartsAndStopsAtFailure) {
   EXPECT_EQ(toStd(e->kmPart()), (std::vector<int>{1000, 1001}));
   EXPECT_EQ(toStd(e->kmPartOwnerFlags()), (std::vector<unsigned>{0, 0}));
   EXPECT_TRUE(MvErrorState::reports().empty());
+  EXPECT_EQ(MvErrorState::rethrowCount(), 1);  // the callback's failure is passed on
 
   // The element's own list as source: each original part is copied once.
   fake::calls().failCopyAt = -1;
