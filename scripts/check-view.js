@@ -65,7 +65,7 @@ async function pixels(page) {
     headless: true,
     args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
-      '--enable-unsafe-swiftshader', `--user-data-dir=${profile}`],
+      `--user-data-dir=${profile}`],
   });
   try {
     const page = await browser.newPage();

@@ -208,7 +208,6 @@ template <typename T>
 class Batch {
  public:
   explicit Batch(Sink& sink) : _sink(sink) { _values.reserve(kBatch); }
-  ~Batch() = default;
   void push(T v) {
     _values.push_back(v);
     if (_values.size() == kBatch) flush();

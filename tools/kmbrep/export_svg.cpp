@@ -295,7 +295,6 @@ class EdgeWriter {
  public:
   EdgeWriter(Sink& sink, const Projector& project, const DepthBuffer& depth)
       : _sink(sink), _project(project), _depth(depth) {}
-  ~EdgeWriter() = default;
 
   void line(const float* points, int count) {
     for (int i = 0; i + 1 < count; ++i) segment(toV3(points + 3 * i), toV3(points + 3 * (i + 1)));
