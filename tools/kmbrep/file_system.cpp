@@ -232,9 +232,19 @@ int syncFile(const std::string& path) {
 int replace(const std::string& from, const std::string& to) {
   if (const int error = injected("rename", EXDEV)) return error;
 #if defined(_WIN32)
-  if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return fromWindowsError(GetLastError());
-  return 0;
+  // A target that another process has open, or is replacing at this moment,
+  // refuses the move for a short while: try again, waiting a little longer
+  // each time (about 1.3 s in all), as other tools replacing files do.
+  constexpr int kAttempts = 8;
+  DWORD error = ERROR_SUCCESS;
+  for (int i = 0; i < kAttempts; ++i) {
+    if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return 0;
+    error = GetLastError();
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+    Sleep(10u << i);
+  }
+  return fromWindowsError(error);
 #else
   return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 #endif
