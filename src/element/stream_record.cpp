@@ -52,8 +52,9 @@ unsigned MvKMBrep::serialize(MvObjectStream& iostrm) const {
   if (!iostrm.getPosition(iStartPos)) return mvkm::fail("serialize", "iostrm.getPosition(iStartPos)");
   if (_vKMPartList.length() == 0) {
     mvkm::debugOutput("No KM data is available for serialize()\n");
-    // A length of 0 stands for "no parts", so that the record can be read
-    // back: without it the reader would take the next bytes as the length.
+    // A length of 0 and no segment stands for "no parts", so that the record
+    // can be read back: without it the reader would take the next bytes as
+    // the length. An element with parts never writes 0 (refused below).
     if (!iostrm.write(0)) return mvkm::passOn();
     _kmSegmentLength = 0;
     return 1;
@@ -65,10 +66,15 @@ unsigned MvKMBrep::serialize(MvObjectStream& iostrm) const {
   int iEndSegPos = 0;
   if (!iostrm.getPosition(iEndSegPos)) return mvkm::fail("serialize", "iostrm.getPosition(iEndSegPos)");
   const int length = iEndSegPos - iStartSegPos;
+  // Length 0 stands for an element without parts: a kernel that wrote
+  // nothing for parts would make them vanish on reading.
+  if (length <= 0) return mvkm::fail("serialize", "length > 0");
   if (!iostrm.seek(iStartPos)) return mvkm::fail("serialize", "iostrm.seek(iStartPos)");
   if (!iostrm.write(length)) return mvkm::passOn();
   _kmSegmentLength = length;
   if (!iostrm.seek(iEndSegPos)) return mvkm::fail("serialize", "iostrm.seek(iEndSegPos)");
+  // The kernel checks its own data; a host file's checksum covers the rest.
+  iostrm.excludeFromChecksum(iStartSegPos, length);
   return 1;
 }
 
@@ -89,9 +95,13 @@ unsigned MvKMBrep::deserialize(MvObjectStream& iostrm) {
   int length = 0;
   if (!iostrm.read(_kmMajorV) || !iostrm.read(_kmMinorV) || !iostrm.read(length)) return mvkm::passOn();
   _kmSegmentLength = length;
-  // A length of 0 is an element without parts.
-  if (length == 0) return 1;
-  if (length < 0) return mvkm::fail("deserialize", "length > 0");
+  // No writer stores a negative kernel version: such a record is damaged.
+  if (_kmMajorV < 0 || _kmMinorV < 0) return mvkm::fail("deserialize", "_kmMajorV >= 0 && _kmMinorV >= 0");
+  // A length of 0 is an element without parts, whose record ends here. When
+  // the object stream knows that more of the record follows, the length was
+  // damaged: the parts after it would vanish unseen.
+  if (length == 0 && iostrm.recordBytesLeft() <= 0) return 1;
+  if (length <= 0) return mvkm::fail("deserialize", "length > 0");
 
   mvkm::CurrentHostStream current(iostrm);
   int currPos = 0;
@@ -100,6 +110,7 @@ unsigned MvKMBrep::deserialize(MvObjectStream& iostrm) {
   if (!iostrm.getSize(streamSize) || static_cast<long long>(currPos) + length > streamSize)
     return mvkm::fail("deserialize", "currPos + length <= stream size");
   mvkm::gKmStream.pos = currPos + length;
+  iostrm.excludeFromChecksum(currPos, length);
 
   // Received parts that the element has not taken yet go back to the kernel.
   mvkm::UnownedTags received(mvkm::entityCalls());

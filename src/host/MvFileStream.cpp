@@ -1,8 +1,11 @@
 #include "host/MvObjectStream.h"
 
 #include "host/MvPartition.h"
+#include "host/detail/crc32.h"
 #include "host/detail/stream_report.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -18,6 +21,27 @@ struct FileCloser {
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr int kMagicBytes = 8;
+
+// Versions compared as (major, minor) pairs.
+bool versionAtLeast(int major, int minor, int wantMajor, int wantMinor) {
+  return major > wantMajor || (major == wantMajor && minor >= wantMinor);
+}
+
+// The newest version this reader knows is the one it writes; the refusal
+// names it.
+static_assert(MvPartition::kCurrentMajor == 8 && MvPartition::kCurrentMinor == 2,
+              "the refusal of newer files names version 8.2");
+constexpr char kNewerVersion[] = "file version <= 8.2";
+
+void putUint32(char* at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<char>((v >> (8 * i)) & 0xFFu);
+}
+
+std::uint32_t getUint32(const char* at) {
+  std::uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(static_cast<unsigned char>(at[i])) << (8 * i);
+  return v;
+}
 
 }  // namespace
 
@@ -45,6 +69,7 @@ MvFileStream* MvFileStream::create(const char* path) {
   file.release();
   stream->_writing = true;
   MvPartition::getVersion(stream->_major, stream->_minor);
+  stream->_trailer = versionAtLeast(stream->_major, stream->_minor, kTrailerMajor, kTrailerMinor);
   if (!stream->writeBytes(kMagic, kMagicBytes) || !stream->write(stream->_major) ||
       !stream->write(stream->_minor)) {
     MvErrorState::rethrowError();
@@ -97,11 +122,106 @@ MvFileStream* MvFileStream::open(const char* path) {
     MvErrorState::rethrowError();
     return nullptr;
   }
+  if (!versionAtLeast(MvPartition::kCurrentMajor, MvPartition::kCurrentMinor, stream->_major, stream->_minor)) {
+    streamFailure("open", kNewerVersion);
+    return nullptr;
+  }
+  stream->_trailer = versionAtLeast(stream->_major, stream->_minor, kTrailerMajor, kTrailerMinor);
+  if (stream->_trailer && !stream->readTrailer(fileSize)) {
+    streamFailure("open", "trailer at the end of the file");
+    return nullptr;
+  }
   return stream.release();
+}
+
+bool MvFileStream::readTrailer(long fileSize) {
+  if (fileSize < kHeaderBytes + kTrailerBytes) return false;
+  char trailer[kTrailerBytes];
+  _filePos = -1;
+  _lastOp = kNone;
+  if (std::fseek(_file, fileSize - kTrailerBytes, SEEK_SET) != 0 ||
+      std::fread(trailer, 1, kTrailerBytes, _file) != static_cast<std::size_t>(kTrailerBytes) ||
+      std::memcmp(trailer, kTrailerMark, kMagicBytes) != 0) {
+    return false;
+  }
+  _trailerObjects = static_cast<int>(getUint32(trailer + kMagicBytes));
+  _trailerChecksum = getUint32(trailer + kMagicBytes + 4);
+  _size = static_cast<int>(fileSize) - kTrailerBytes;
+  return true;
+}
+
+void MvFileStream::excludeFromChecksum(int start, int length) {
+  if (length <= 0 || _excludedLost) return;
+  try {
+    _excluded.emplace_back(start, length);
+  } catch (const std::bad_alloc&) {
+    _excludedLost = true;
+  }
+}
+
+bool MvFileStream::checksum(unsigned& crc) {
+  std::sort(_excluded.begin(), _excluded.end());
+  std::uint32_t c = 0;
+  char block[4096];
+  // Reads [from, to) into the checksum.
+  auto add = [&](long long from, long long to) {
+    if (to <= from) return true;
+    if (std::fseek(_file, static_cast<long>(from), SEEK_SET) != 0) return false;
+    for (long long at = from; at < to;) {
+      const std::size_t n = static_cast<std::size_t>(std::min<long long>(to - at, sizeof block));
+      if (std::fread(block, 1, n, _file) != n) return false;
+      c = mv_detail::crc32Update(c, block, n);
+      at += static_cast<long long>(n);
+    }
+    return true;
+  };
+  _filePos = -1;
+  _lastOp = kNone;
+  long long at = 0;
+  for (const std::pair<int, int>& segment : _excluded) {
+    const long long start = std::max<long long>(segment.first, at);
+    if (start >= _size) break;
+    if (!add(at, start)) return false;
+    at = std::max(at, static_cast<long long>(segment.first) + segment.second);
+  }
+  if (!add(at, _size)) return false;
+  crc = c;
+  return true;
+}
+
+unsigned MvFileStream::checkTrailer() {
+  if (!_file) return streamFailure("checkTrailer", "file != NULL");
+  if (!_trailer) return 1;
+  if (objectCount() != _trailerObjects) {
+    return streamFailure("checkTrailer", "trailer object count == objects read");
+  }
+  if (_excludedLost) {
+    return streamFailure("checkTrailer", "Allocation failed: excluded segment list", MvErrorState::kAllocation);
+  }
+  unsigned crc = 0;
+  if (!checksum(crc)) return streamFailure("checkTrailer", "file read back for its checksum");
+  if (crc != _trailerChecksum) return streamFailure("checkTrailer", "trailer checksum == file checksum");
+  return 1;
 }
 
 unsigned MvFileStream::close() {
   if (!_file) return 1;
+  if (_writing && _trailer) {
+    unsigned crc = 0;
+    char trailer[kTrailerBytes];
+    std::memcpy(trailer, kTrailerMark, kMagicBytes);
+    putUint32(trailer + kMagicBytes, static_cast<std::uint32_t>(objectCount()));
+    const bool summed = !_excludedLost && checksum(crc);
+    putUint32(trailer + kMagicBytes + 4, crc);
+    if (!summed || !seek(_size) || !writeBytes(trailer, kTrailerBytes)) {
+      std::fclose(_file);
+      _file = nullptr;
+      if (_excludedLost) {
+        return streamFailure("close", "Allocation failed: excluded segment list", MvErrorState::kAllocation);
+      }
+      return streamFailure("close", "trailer written");
+    }
+  }
   const int flushed = std::fflush(_file);
   const int closed = std::fclose(_file);
   _file = nullptr;

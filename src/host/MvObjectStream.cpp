@@ -10,7 +10,30 @@ namespace {
 
 constexpr int kGuidBytes = 16;
 
+// Makes `end` the record end that recordBytesLeft() measures against while
+// an object reads itself; the outer record's end comes back afterwards, so
+// objects that read objects nest.
+class RecordScope {
+ public:
+  RecordScope(int& recordEnd, int end) : _recordEnd(recordEnd), _outer(recordEnd) { _recordEnd = end; }
+  ~RecordScope() { _recordEnd = _outer; }
+  RecordScope(const RecordScope&) = delete;
+  RecordScope& operator=(const RecordScope&) = delete;
+
+ private:
+  int& _recordEnd;
+  int _outer;
+};
+
 }  // namespace
+
+void MvObjectStream::excludeFromChecksum(int /*start*/, int /*length*/) {}
+
+int MvObjectStream::recordBytesLeft() {
+  int pos = 0;
+  if (_recordEnd < 0 || !getPosition(pos)) return -1;
+  return pos < _recordEnd ? _recordEnd - pos : 0;
+}
 
 unsigned MvObjectStream::write(int value) {
   const uint32_t v = static_cast<uint32_t>(value);
@@ -50,6 +73,7 @@ unsigned MvObjectStream::writeObject(const MvBase* obj) {
       MvErrorState::rethrowError();
       return 0;
     }
+    ++_objects;
     return 1;
   }
   if (!obj->isStreamable()) return streamFailure("writeObject", "obj->isStreamable()");
@@ -77,11 +101,13 @@ unsigned MvObjectStream::writeObject(const MvBase* obj) {
     MvErrorState::rethrowError();
     return 0;
   }
+  ++_objects;
   return 1;
 }
 
 unsigned MvObjectStream::readObject(MvAutoPtr<MvBase>& out) {
   out = nullptr;
+  _lastUnread = 0;
   char guidBytes[kGuidBytes];
   int nRead = 0;
   int length = 0;
@@ -106,7 +132,10 @@ unsigned MvObjectStream::readObject(MvAutoPtr<MvBase>& out) {
   for (int i = 0; i < kGuidBytes; ++i) iid.bytes[i] = static_cast<unsigned char>(guidBytes[i]);
   const MvGUID guid(iid);
   if (guid.isNull()) {
-    if (length == 0) return 1;
+    if (length == 0) {
+      ++_objects;
+      return 1;
+    }
     seek(end);
     return streamFailure("readObject", "length == 0 for a null object");
   }
@@ -121,7 +150,12 @@ unsigned MvObjectStream::readObject(MvAutoPtr<MvBase>& out) {
     return streamFailure("readObject", "Allocation failed: obj = MvType::createInstance(guid)",
                          MvErrorState::kAllocation);
   }
-  if (!obj->deserialize(*this)) {
+  unsigned read = 0;
+  {
+    RecordScope scope(_recordEnd, end);
+    read = obj->deserialize(*this);
+  }
+  if (!read) {
     MvErrorState::rethrowError();
     seek(end);
     return 0;
@@ -140,6 +174,8 @@ unsigned MvObjectStream::readObject(MvAutoPtr<MvBase>& out) {
     MvErrorState::rethrowError();
     return 0;
   }
+  _lastUnread = end - after;
+  ++_objects;
   out = obj;
   return 1;
 }

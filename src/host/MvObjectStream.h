@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 class MV61_API MvObjectStream : public MvRefCounted {
@@ -37,12 +38,31 @@ class MV61_API MvObjectStream : public MvRefCounted {
   unsigned writeObject(const MvBase* obj);
   // Reads the next object: creates it through the type registry from its
   // GUID, lets it deserialize() and positions the stream after its record,
-  // also when the object read less. `out` holds the new object (null for a
-  // null object). On failure `out` is null and the stream stands after the
-  // record when its length could be read.
+  // also when the object read less (lastUnreadBytes() tells). `out` holds
+  // the new object (null for a null object). On failure `out` is null and
+  // the stream stands after the record when its length could be read.
   unsigned readObject(MvAutoPtr<MvBase>& out);
   // True when the stream stands at its end.
   bool atEnd();
+
+  // The bytes of the last record read by readObject that the object's
+  // deserialize() left unread; 0 when it read its whole record. A reader
+  // whose objects always read their whole record treats more as damage.
+  int lastUnreadBytes() const { return _lastUnread; }
+  // While readObject runs an object's deserialize(): the bytes of its
+  // record after the current position; -1 outside readObject.
+  int recordBytesLeft();
+  // The objects written by writeObject or read by readObject so far.
+  int objectCount() const { return _objects; }
+  // Notes that [start, start + length) holds a segment that its writer
+  // checks on its own (a kernel's transmit data): a host file's checksum
+  // leaves it out. Both the writer and the reader of a segment note it.
+  virtual void excludeFromChecksum(int start, int length);
+
+ private:
+  int _recordEnd = -1;
+  int _lastUnread = 0;
+  int _objects = 0;
 };
 
 class MV61_API MvMemoryStream : public MvObjectStream {
@@ -67,28 +87,51 @@ class MV61_API MvMemoryStream : public MvObjectStream {
 };
 
 // A host file: it starts with the magic "MV61HOST" and the partition version
-// (major, minor) of the file; objects follow.
+// (major, minor) of the file; objects follow. From version 8.2 on the file
+// ends with a trailer: the mark "MV61TAIL", the number of objects and the
+// CRC-32 of every byte before the trailer outside the segments excluded
+// from the checksum, so that a cut or damaged file is told from a whole one.
+// Files of earlier versions have no trailer and are read as they are.
 class MV61_API MvFileStream : public MvObjectStream {
  public:
   static constexpr char kMagic[9] = "MV61HOST";
   static constexpr int kHeaderBytes = 16;
+  static constexpr char kTrailerMark[9] = "MV61TAIL";
+  static constexpr int kTrailerBytes = 16;
+  // The first version whose files end with a trailer.
+  static constexpr int kTrailerMajor = 8;
+  static constexpr int kTrailerMinor = 2;
 
   // Creates (truncates) path for writing and reading, writes the header
   // with the current partition version and stands after it; null (reported)
   // on failure.
   static MvFileStream* create(const char* path);
   // Opens an existing host file for reading (writes to it fail, reported),
-  // checks its header and stands after it; null (reported) when it cannot
-  // be opened, is larger than 2147483647 bytes or is not a host file.
-  // Positions are absolute file offsets: objects start at kHeaderBytes.
+  // checks its header and, from version 8.2 on, that its trailer is there,
+  // and stands after the header; null (reported) when it cannot be opened,
+  // is larger than 2147483647 bytes, is not a host file, is of a version
+  // newer than this reader knows ("file version <= 8.2") or has no trailer
+  // ("trailer at the end of the file"). Positions are absolute file
+  // offsets: objects start at kHeaderBytes and end where the trailer starts.
   static MvFileStream* open(const char* path);
 
   // Closes the file when close() was not called (without a report: a
-  // destructor cannot fail); call close() to learn whether all data arrived.
+  // destructor cannot fail). Such a file has no trailer and so reads as
+  // damaged: call close() to finish a file and learn whether it arrived.
   ~MvFileStream() override;
-  // Flushes and closes; 0 (reported) when the data could not be written.
-  // Later operations on the stream fail (reported).
+  // Writes the trailer (a file created at version 8.2 or later), flushes
+  // and closes; 0 (reported) when the data could not be written. Later
+  // operations on the stream fail (reported).
   unsigned close();
+  // Whether the file has (or, being written, gets) a trailer.
+  bool hasTrailer() const { return _trailer; }
+  // For a file opened for reading whose objects have all been read: 1 when
+  // the trailer's object count and checksum match what was read (also for
+  // a file without a trailer: nothing to compare), 0 (reported: "trailer
+  // object count == objects read" or "trailer checksum == file checksum")
+  // when they do not.
+  unsigned checkTrailer();
+  void excludeFromChecksum(int start, int length) override;
 
   unsigned writeBytes(const char* bytes, int count) override;
   unsigned readBytes(char* bytes, int count, int& nRead) override;
@@ -102,6 +145,12 @@ class MV61_API MvFileStream : public MvObjectStream {
 
  private:
   MvFileStream(std::FILE* file, const std::string& path);
+  // Reads the trailer at the end of the file into _trailerObjects and
+  // _trailerChecksum and takes it out of the stream's size.
+  bool readTrailer(long fileSize);
+  // The CRC-32 of [0, _size) without the excluded segments; false when the
+  // file cannot be read back.
+  bool checksum(unsigned& crc);
   std::FILE* _file;
   std::string _path;
   int _major = 0;
@@ -109,6 +158,11 @@ class MV61_API MvFileStream : public MvObjectStream {
   int _pos = 0;
   int _size = 0;
   bool _writing = false;
+  bool _trailer = false;
+  int _trailerObjects = 0;
+  unsigned _trailerChecksum = 0;
+  std::vector<std::pair<int, int>> _excluded;  // start, length
+  bool _excludedLost = false;                   // a segment could not be noted
   // Where the FILE's own position stands (-1: unknown) and what was done
   // last: switching between reading and writing needs a seek in between.
   enum LastOp { kNone, kRead, kWrite };

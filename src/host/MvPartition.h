@@ -7,7 +7,7 @@
 class MV61_API MvPartition {
  public:
   static constexpr int kCurrentMajor = 8;
-  static constexpr int kCurrentMinor = 1;
+  static constexpr int kCurrentMinor = 2;
 
   // The major and minor version of the file written; 1.
   static unsigned getVersion(int& major, int& minor);

@@ -125,9 +125,11 @@ TEST_F(StreamRecordTest, Refusals) {
       {[] { MvKMBrep::setKmWriteCallback(nullptr); }, {}, 0,
        {"MvKMBrep", "serialize", "(_pfKmVersionCB != NULL) && (_pfKmWriteCB != NULL)", 5}},
       {[] { tinykernel::state().major = -1; }, {}, 4, {"MvKMBrep", "serialize", "_kmMajorV >= 0 && _kmMinorV >= 0", 5}},
+      {[] { tinykernel::state().writeNothing = true; }, {}, 16, {"MvKMBrep", "serialize", "length > 0", 5}},
       {nullptr, {0, 3, 2, 4}, 0, {"MvKMBrep", "deserialize", "Invalid KMBrep version number", 21}},
       {nullptr, {2, 3, 2, 4}, 0, {"MvKMBrep", "deserialize", "Invalid KMBrep version number", 22}},
       {nullptr, {1, 3, 2, -4}, 0, {"MvKMBrep", "deserialize", "length > 0", 5}},
+      {nullptr, {1, 3, -2, 4}, 0, {"MvKMBrep", "deserialize", "_kmMajorV >= 0 && _kmMinorV >= 0", 5}},
       {nullptr, {1, 3, 2, 400}, 0, {"MvKMBrep", "deserialize", "currPos + length <= stream size", 5}},
       {[] { MvKMBrep::setKmReadCallback(nullptr); }, {1, 3, 2, 4}, 0,
        {"MvKMBrep", "deserialize", "(_pfKmVersionCB != NULL) && (_pfKmReadCB != NULL)", 5}},
@@ -146,6 +148,38 @@ TEST_F(StreamRecordTest, Refusals) {
     EXPECT_EQ(fake::reports(), std::vector<Report>{c.expected});
     EXPECT_EQ(toStd(e->kmPart()), std::vector<int>{5});
     EXPECT_EQ(s->size(), c.record.empty() ? c.written : 16);
+    expectIdle(*s);
+  }
+}
+
+// Read through the object stream, which knows where the record ends, a
+// length of 0 is an element without parts only when the record ends there:
+// a length zeroed in front of a segment is damage, not an empty element.
+TEST_F(StreamRecordTest, ZeroLengthIsNoPartsOnlyAtTheRecordEnd) {
+  const struct {
+    std::vector<int> parts;
+    bool zeroLength;
+    std::vector<int> read;  // none with a refusal
+  } cases[] = {{{7, 9}, false, {107, 109}}, {{7, 9}, true, {}}, {{}, false, {}}};
+  for (const auto& c : cases) {
+    MvErrorState::clear();
+    MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
+    MvAutoPtr<MvKMBrep> e(new MvKMBrep());
+    MvVec<int> parts;
+    for (int t : c.parts) parts.append(t);
+    e->appendKmPart(parts, 0);
+    ASSERT_EQ(s->writeObject(e), 1u);
+    if (c.zeroLength) s->seek(16 + 4 + 12), s->write(0);  // GUID, record length, version and kernel version
+    s->seek(0);
+    MvAutoPtr<MvBase> obj;
+    const unsigned ok = s->readObject(obj);
+    EXPECT_EQ(ok, c.zeroLength ? 0u : 1u);
+    EXPECT_EQ(s->lastUnreadBytes(), 0);
+    if (ok) {
+      EXPECT_EQ(toStd(static_cast<MvKMBrep*>(obj.get())->kmPart()), c.read);
+    } else {
+      EXPECT_EQ(fake::reports().front(), (Report{"MvKMBrep", "deserialize", "length > 0", 5}));
+    }
     expectIdle(*s);
   }
 }

@@ -2,6 +2,7 @@
 // files, and damaged input.
 #include "host/MvObjectStream.h"
 #include "host/MvPartition.h"
+#include "host/detail/crc32.h"
 #include "host_test_util.h"
 
 #include <climits>
@@ -22,23 +23,30 @@ const char* const kBadRecord = "0 <= length && record within stream";
 
 // A streamable object whose record is `toRead` followed by its values; its
 // deserialize reads `toRead` values, so a record can make it read less or
-// more than was written.
+// more than was written. Its values are left out of a host file's checksum,
+// as a kernel's segment is.
 struct Probe : MvBase {
   static MvType* s_type;
   explicit Probe(std::vector<int> v = {}, int n = 0) : toRead(n), values(std::move(v)) {}
   const MvType& type() const override { return *s_type; }
   unsigned isStreamable() const override { return 1; }
   unsigned serialize(MvObjectStream& s) const override {
-    unsigned ok = s.write(toRead);
+    int start = 0;
+    unsigned ok = s.write(toRead) && s.getPosition(start);
     for (int v : values) ok = ok && s.write(v);
+    s.excludeFromChecksum(start, 4 * static_cast<int>(values.size()));
     return ok;
   }
   unsigned deserialize(MvObjectStream& s) override {
-    unsigned ok = s.read(toRead);
+    int start = 0;
+    unsigned ok = s.read(toRead) && s.getPosition(start);
     values.assign(ok && toRead > 0 ? toRead : 0, 0);
+    leftAfterCount = s.recordBytesLeft();
     for (int& v : values) ok = ok && s.read(v);
+    s.excludeFromChecksum(start, 4 * static_cast<int>(values.size()));
     return ok;
   }
+  int leftAfterCount = 0;
   int toRead;
   std::vector<int> values;
 };
@@ -63,12 +71,16 @@ class StreamsTest : public HostTest {
     _probeType.reset(Probe::s_type);
   }
 
-  // Reads the next object and checks that it is a Probe with these values.
-  static void expectProbe(MvObjectStream& s, const std::vector<int>& values) {
+  // Reads the next object and checks that it is a Probe with these values;
+  // gives the bytes its record had left after the count (-2: no Probe).
+  static int expectProbe(MvObjectStream& s, const std::vector<int>& values) {
     MvAutoPtr<MvBase> obj;
-    ASSERT_EQ(s.readObject(obj), 1u);
-    ASSERT_TRUE(obj.get() && obj->isOfExactType(*Probe::s_type));
+    EXPECT_EQ(s.readObject(obj), 1u);
+    const bool isProbe = obj.get() && obj->isOfExactType(*Probe::s_type);
+    EXPECT_TRUE(isProbe);
+    if (!isProbe) return -2;
     EXPECT_EQ(static_cast<Probe*>(obj.get())->values, values);
+    return static_cast<Probe*>(obj.get())->leftAfterCount;
   }
 
   std::unique_ptr<MvType> _probeType;
@@ -89,29 +101,63 @@ TEST_F(StreamsTest, MemoryStreamBytes) {
 }
 
 TEST_F(StreamsTest, ObjectsRoundTripThroughFile) {
+  EXPECT_EQ(mv_detail::crc32Update(0, "123456789", 9), 0xCBF43926u);  // the CRC-32 check value
   const auto path = testDir() / "objects.mvh";
-  MvPartition::setVersion(9, 4);
   MvAutoPtr<MvFileStream> out = MvFileStream::create(path.string().c_str());
-  MvPartition::setVersion(MvPartition::kCurrentMajor, MvPartition::kCurrentMinor);
   ASSERT_NE(out.get(), nullptr);
   EXPECT_TRUE(out->writeObject(probe({5, 6, 7}, 3)) && out->writeObject(nullptr) && out->writeObject(probe({-1}, 1)) &&
               out->close());
 
-  // Header: magic and version; records: GUID, length, data (null: zero GUID and length).
-  EXPECT_EQ(fileBytes(path), std::string("MV61HOST\x09\0\0\0\x04\0\0\0", 16) + guidBytes(kProbeIID) +
-                                 std::string("\x10\0\0\0\x03\0\0\0\x05\0\0\0\x06\0\0\0\x07\0\0\0", 20) +
-                                 std::string(20, '\0') + guidBytes(kProbeIID) +
-                                 std::string("\x08\0\0\0\x01\0\0\0\xFF\xFF\xFF\xFF", 12));
+  // Header: magic and version 8.2; records: GUID, length, data (null: zero
+  // GUID and length); trailer: mark, object count, CRC-32 of the bytes
+  // before it without the probes' values.
+  const std::string records[] = {std::string("MV61HOST\x08\0\0\0\x02\0\0\0", 16) + guidBytes(kProbeIID) +
+                                     std::string("\x10\0\0\0\x03\0\0\0", 8),
+                                 std::string("\x05\0\0\0\x06\0\0\0\x07\0\0\0", 12),
+                                 std::string(20, '\0') + guidBytes(kProbeIID) + std::string("\x08\0\0\0\x01\0\0\0", 8),
+                                 std::string("\xFF\xFF\xFF\xFF", 4)};
+  const std::uint32_t crc = mv_detail::crc32Update(mv_detail::crc32Update(0, records[0].data(), records[0].size()),
+                                                   records[2].data(), records[2].size());
+  EXPECT_EQ(fileBytes(path), records[0] + records[1] + records[2] + records[3] + "MV61TAIL" +
+                                 std::string("\x03\0\0\0", 4) + std::string(reinterpret_cast<const char*>(&crc), 4));
 
   MvAutoPtr<MvFileStream> in = MvFileStream::open(path.string().c_str());
   ASSERT_NE(in.get(), nullptr);
-  EXPECT_EQ(in->fileMajor() * 10 + in->fileMinor(), 94);
+  EXPECT_TRUE(in->fileMajor() == 8 && in->fileMinor() == 2 && in->hasTrailer());
   expectProbe(*in, {5, 6, 7});
   MvAutoPtr<MvBase> obj = new MvBase;
   EXPECT_TRUE(in->readObject(obj) && obj.get() == nullptr);
   expectProbe(*in, {-1});
-  EXPECT_TRUE(in->atEnd());
+  EXPECT_TRUE(in->atEnd() && in->objectCount() == 3 && in->checkTrailer());
   EXPECT_TRUE(MvErrorState::reports().empty());
+}
+
+// Files of older versions have no trailer and are read as they are; newer
+// versions are refused at open.
+TEST_F(StreamsTest, FileVersions) {
+  const struct {
+    int major, minor;
+    bool opens, trailer;
+  } cases[] = {{7, 0, true, false}, {8, 1, true, false}, {8, 2, true, true}, {8, 3, false, false}, {9, 0, false, false}};
+  const auto path = testDir() / "version.mvh";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.major * 10 + c.minor);
+    MvErrorState::clear();
+    MvPartition::setVersion(c.major, c.minor);
+    MvAutoPtr<MvFileStream> out = MvFileStream::create(path.string().c_str());
+    MvPartition::setVersion(MvPartition::kCurrentMajor, MvPartition::kCurrentMinor);
+    ASSERT_TRUE(out.get() && out->writeObject(probe({4}, 1)) && out->close());
+    EXPECT_EQ(fileBytes(path).size(), 16u + 28u + (c.major * 10 + c.minor >= 82 ? 16u : 0u));
+    MvAutoPtr<MvFileStream> in = MvFileStream::open(path.string().c_str());
+    if (!c.opens) {
+      expectRefused(in.get() != nullptr, "MvObjectStream", "open", "file version <= 8.2", 5);
+      continue;
+    }
+    ASSERT_NE(in.get(), nullptr);
+    EXPECT_EQ(in->hasTrailer(), c.trailer);
+    expectProbe(*in, {4});
+    EXPECT_TRUE(in->atEnd() && in->checkTrailer());
+  }
 }
 
 TEST_F(StreamsTest, FileStreamMixesReadsAndWrites) {
@@ -125,7 +171,7 @@ TEST_F(StreamsTest, FileStreamMixesReadsAndWrites) {
   // The write overwrites the second integer.
   EXPECT_TRUE(f->read(first) && f->write(20) && f->read(third) && f->getPosition(pos) && f->close());
   EXPECT_EQ((std::vector<int>{first, third, pos}), (std::vector<int>{1, 3, 16 + 12}));
-  EXPECT_EQ(fileBytes(path).substr(16), std::string("\x01\0\0\0\x14\0\0\0\x03\0\0\0", 12));
+  EXPECT_EQ(fileBytes(path).substr(16, 12), std::string("\x01\0\0\0\x14\0\0\0\x03\0\0\0", 12));
 }
 
 TEST_F(StreamsTest, RecordsAreSkippedAndBoundedByTheirLength) {
@@ -139,12 +185,13 @@ TEST_F(StreamsTest, RecordsAreSkippedAndBoundedByTheirLength) {
   MvAutoPtr<MvBase> obj;
   expectRefused(s.readObject(obj), "MvObjectStream", "readObject", "type registered for GUID", 5);
   EXPECT_EQ(obj.get(), nullptr);
-  expectProbe(s, {1});
-  int pos = 0;  // after the record, though the object read less
+  EXPECT_EQ(expectProbe(s, {1}), 12);
+  int pos = 0;  // after the record, though the object read less, which the stream tells
   EXPECT_TRUE(s.getPosition(pos) && pos == 28 + 36);
+  EXPECT_EQ(s.lastUnreadBytes(), 8);
   expectRefused(s.readObject(obj), "MvObjectStream", "readObject", "object read within its record", 5);
   expectProbe(s, {8, 9});
-  EXPECT_TRUE(s.atEnd());
+  EXPECT_TRUE(s.atEnd() && s.lastUnreadBytes() == 0 && s.recordBytesLeft() == -1);
   expectRefused(s.writeObject(MvAutoPtr<MvBase>(new MvBase)), "MvObjectStream", "writeObject", "obj->isStreamable()",
                 5);
 }
@@ -160,18 +207,36 @@ TEST_F(StreamsTest, DamagedInputGivesClearErrors) {
   const auto good = testDir() / "good.mvh", cut = testDir() / "cut.mvh";
   {
     MvAutoPtr<MvFileStream> out = MvFileStream::create(good.string().c_str());
-    ASSERT_TRUE(out.get() && out->writeObject(probe({1, 2}, 2)));  // closed by its destructor
+    ASSERT_TRUE(out.get() && out->writeObject(probe({1, 2}, 2)) && out->writeObject(probe({3}, 1)) && out->close());
   }
-  const std::string bytes = fileBytes(good);
-  // {file contents, operation and condition reported by readObject (null: open fails)}
+  const std::string bytes = fileBytes(good);  // header 16, records 32 and 28, trailer 16
+  const auto flip = [&bytes](std::size_t at, int mask = 0x40) {
+    std::string b = bytes;
+    b[at] = static_cast<char>(b[at] ^ mask);
+    return b;
+  };
+  // {file contents, operation and condition reported (null: the file reads whole)}
   const std::tuple<std::string, const char*, const char*> damaged[] = {
-      {bytes.substr(0, bytes.size() - 3), "readObject", kBadRecord},
-      {bytes.substr(0, 16 + 10), "readBytes", "nRead == count"},
-      {"MV61HOSX" + bytes.substr(8), "open", "file header magic"}};
+      {bytes.substr(0, 16 + 32), "open", "trailer at the end of the file"},  // cut at a record boundary
+      {bytes.substr(0, 16), "open", "trailer at the end of the file"},
+      {bytes.substr(0, bytes.size() - 3), "open", "trailer at the end of the file"},
+      {"MV61HOSX" + bytes.substr(8), "open", "file header magic"},
+      {flip(16 + 20, 3), "checkTrailer", "trailer checksum == file checksum"},  // the first probe's count 2 -> 1
+      {flip(16 + 32 + 16 + 2), "readObject", kBadRecord},
+      {flip(bytes.size() - 8), "checkTrailer", "trailer object count == objects read"},
+      {flip(16 + 24), nullptr, nullptr}};  // a value: left out of the checksum
   for (const auto& [contents, operation, condition] : damaged) {
-    std::ofstream(cut, std::ios::binary) << contents;
+    SCOPED_TRACE(condition ? condition : "whole");
+    MvErrorState::clear();
+    std::ofstream(cut, std::ios::binary | std::ios::trunc) << contents;
     MvAutoPtr<MvFileStream> in = MvFileStream::open(cut.string().c_str());
-    EXPECT_EQ(in.get() == nullptr, std::string(operation) == "open");
-    expectRefused(in.get() ? in->readObject(obj) : 0u, "MvObjectStream", operation, condition, 5);
+    unsigned ok = in.get() != nullptr;
+    while (ok && !in->atEnd()) ok = in->readObject(obj);
+    if (ok) ok = in->checkTrailer();
+    if (!operation) {
+      EXPECT_TRUE(ok && MvErrorState::reports().empty());
+      continue;
+    }
+    expectRefused(ok, "MvObjectStream", operation, condition, 5);
   }
 }

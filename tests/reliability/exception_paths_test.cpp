@@ -300,7 +300,7 @@ const Row kBadFiles[] = {
     {"host file too short for a header", "file header complete",
      [](S& s) { return s.readHost(s.hostFile.substr(0, 10)); }},
     {"not a host file", "file header magic", [](S& s) { return s.readHost("PK\x03\x04 a zip file, not a host file"); }},
-    {"host file with the element record cut short", "0 <= length && record within stream",
+    {"host file with the element record cut short", "trailer at the end of the file",
      [](S& s) { return s.readHost(s.hostFile.substr(0, s.hostFile.size() - 7)); }},
     {"host file with the kernel's data corrupted", "kernel: transmit data checksum mismatch",
      [](S& s) {

@@ -20,6 +20,7 @@ struct State {
   int minor = 2;
   bool failRead = false;
   bool failWrite = false;
+  bool writeNothing = false;  // the transmit succeeds without writing a byte
   int readLimit = -1;  // stop reading after this many bytes (-1: read to the end)
   std::vector<unsigned> nominalFlags;
   std::vector<int> writtenCounts;
@@ -48,7 +49,7 @@ inline unsigned write(int count, const int* tags, unsigned nominal) {
   int id = -1, ifail = 0;
   openWriteFrustrumFile(&guise, &format, "", &keyLen, "", &headerLen, &id, &ifail);
   if (ifail != 0) return 0;
-  for (size_t at = 0; at < data.size(); at += 5) {
+  for (size_t at = 0; at < data.size() && !state().writeNothing; at += 5) {
     const int n = static_cast<int>(std::min<size_t>(5, data.size() - at));
     writeToFrustrumFile(&guise, &id, &n, data.data() + at, &ifail);
     if (ifail != 0) return 0;

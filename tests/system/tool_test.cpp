@@ -313,7 +313,7 @@ TEST_F(Tool, InfoJsonPerFileAndInTotal) {
   const ToolRun run = kmbrep("info --json " + model + " " + model);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   for (const char* field :
-       {"{\n  \"schema\": 1,\n  \"files\": [\n    {\n      \"path\": ", "\"hostFileVersion\": \"8.1\",\n",
+       {"{\n  \"schema\": 1,\n  \"files\": [\n    {\n      \"path\": ", "\"hostFileVersion\": \"8.2\",\n",
         "\"kernel\": \"sample\",\n          \"kernelVersion\": \"3.2\",\n",
         "\"elements\": 1,\n      \"parts\": 24,\n      \"faces\": 80,\n      \"edges\": 112,\n      \"colours\": 8,\n",
         "\"total\": {\n    \"files\": 2,\n    \"elements\": 2,\n    \"parts\": 48,\n    \"faces\": 160,\n    "
@@ -351,6 +351,47 @@ TEST_F(Tool, PictureLeavesOutWhatIsHidden) {
   EXPECT_EQ(both.first, ": 2 of 24 triangles drawn (facing the viewer and not hidden)\n");
   // The same edges, and the caption differs only in its counts.
   EXPECT_EQ(front.second.substr(0, front.second.find("<text")), both.second.substr(0, both.second.find("<text")));
+}
+
+// Damaged, cut and foreign-version host files: refused with one line and
+// exit 1; a file of the version before the trailer reads, and info says
+// that its damage cannot be detected.
+TEST_F(Tool, DamagedHostFilesAreRefused) {
+  ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
+  const std::string whole = readAll(dir + "/d/demo.mv61");
+  // Host file: header (magic, major, minor) 16 bytes, GUID 16, record
+  // length 4, then the element's version, kernel version and segment length.
+  const auto setInt = [](std::string bytes, std::size_t at, int v) {
+    for (int b = 0; b < 4; ++b) bytes[at + b] = static_cast<char>(static_cast<unsigned>(v) >> (8 * b));
+    return bytes;
+  };
+  const std::string older = setInt(whole.substr(0, whole.size() - 16), 12, 1);  // version 8.1, no trailer
+  const int recordLength = static_cast<int>(older.size()) - 36;
+  const struct {
+    const char* name;
+    std::string bytes;
+    int exitCode;
+    const char* says;  // on stdout for exit 0, on stderr otherwise
+  } cases[] = {
+      {"whole", whole, 0, "24 parts"},
+      {"length zeroed", setInt(whole, 48, 0), 1, "is damaged: object 1 cannot be read"},
+      {"cut at the record end", whole.substr(0, whole.size() - 16), 1, "cut short"},
+      {"cut after the header", whole.substr(0, 16), 1, "cut short"},
+      {"kernel version changed", setInt(whole, 44, 7), 1, "checksum"},
+      {"newer version", setInt(whole, 8, 9), 1, "newer version"},
+      {"older version", older, 0, "no trailer"},
+      {"record left unread", setInt(older, 32, recordLength + 4) + "abcd", 1, "left 4 byte(s) of its record unread"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(dir + "/case.mv61", std::ios::binary | std::ios::trunc) << c.bytes;
+    const ToolRun run = kmbrep("info " + dir + "/case.mv61");
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+    if (c.exitCode != 0) {
+      EXPECT_EQ(lineCount(run.err), 1) << run.err;
+    }
+    EXPECT_NE((c.exitCode == 0 ? run.out : run.err).find(c.says), std::string::npos) << run.out << run.err;
+  }
 }
 
 }  // namespace

@@ -66,6 +66,7 @@ struct ElementInfo {
 struct FileInfo {
   std::string path;
   int formatMajor = 0, formatMinor = 0;
+  bool trailer = false;  // files of older versions have none: their damage cannot be detected
   std::vector<ElementInfo> elements;
   Counts counts;
 };
@@ -113,7 +114,7 @@ FileInfo describeFile(const std::string& path) {
   FileInfo file;
   file.path = path;
   // The elements first: a file that cannot be read is named with the reason.
-  const std::vector<LoadedElement> loaded = readHostFile(path);
+  const std::vector<LoadedElement> loaded = readHostFile(path, "", &file.trailer);
   hostFileVersion(path, file.formatMajor, file.formatMinor);
   for (const LoadedElement& element : loaded) {
     file.elements.push_back(describe(element));
@@ -151,6 +152,7 @@ std::string boxText(const Box& b) {
 void printText(const std::vector<FileInfo>& files, const Counts& total, bool withParts) {
   for (const FileInfo& f : files) {
     std::printf("%s: host file format %s\n", f.path.c_str(), version(f.formatMajor, f.formatMinor).c_str());
+    if (!f.trailer) std::printf("  no trailer (an older format): a cut or damaged file cannot be detected\n");
     for (size_t i = 0; i < f.elements.size(); ++i) {
       const ElementInfo& e = f.elements[i];
       std::printf("  element %zu: %s, %s, %s, %s; written by the sample kernel %s\n", i,
@@ -191,7 +193,8 @@ void printJson(const std::vector<FileInfo>& files, const Counts& total, bool wit
   for (size_t i = 0; i < files.size(); ++i) {
     const FileInfo& f = files[i];
     out += std::string(i ? "," : "") + "\n    {\n      \"path\": " + jsonString(f.path) +
-           ",\n      \"hostFileVersion\": " + jsonString(version(f.formatMajor, f.formatMinor)) + ",\n" +
+           ",\n      \"hostFileVersion\": " + jsonString(version(f.formatMajor, f.formatMinor)) +
+           ",\n      \"trailer\": " + (f.trailer ? "true" : "false") + ",\n" +
            countsJson(f.counts, "      ") + ",\n      \"elementList\": [";
     for (size_t j = 0; j < f.elements.size(); ++j) {
       const ElementInfo& e = f.elements[j];

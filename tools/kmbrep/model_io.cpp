@@ -113,7 +113,7 @@ long long writeHostFile(const std::string& path, const std::string& shown, const
   int size = 0;
   stream->getSize(size);
   if (!stream->close()) throw toolError("cannot write '" + shown + "'");
-  return size;
+  return size + (stream->hasTrailer() ? MvFileStream::kTrailerBytes : 0);
 }
 
 int firstSegmentLength(const std::string& path) {
@@ -133,19 +133,30 @@ void hostFileVersion(const std::string& path, int& major, int& minor) {
   minor = stream->fileMinor();
 }
 
-std::vector<LoadedElement> readHostFile(const std::string& path, const std::string& shownName) {
+std::vector<LoadedElement> readHostFile(const std::string& path, const std::string& shownName, bool* hasTrailer) {
   const std::string& shown = shownName.empty() ? path : shownName;
   checkReadable(path, shown);
   ProgressMeter meter("reading", "elements");
   MvErrorState::clear();
   MvAutoPtr<MvFileStream> stream(MvFileStream::open(path.c_str()));
-  if (!stream) throw toolError("'" + shown + "' is not a host file");
+  if (!stream) {
+    const std::string why = MvErrorState::reports().empty() ? "" : MvErrorState::reports().back().condition;
+    if (why == "file version <= 8.2")
+      throw toolError("'" + shown + "' was written by a newer version of the host file format than this program reads");
+    if (why == "trailer at the end of the file")
+      throw toolError("'" + shown + "' is damaged: it is cut short (its trailer is missing)");
+    throw toolError("'" + shown + "' is not a host file");
+  }
+  if (hasTrailer) *hasTrailer = stream->hasTrailer();
   std::vector<LoadedElement> elements;
   for (int index = 1; !stream->atEnd(); ++index) {
     MvErrorState::clear();
     MvAutoPtr<MvBase> object;
     if (!stream->readObject(object))
       throw toolError("'" + shown + "' is damaged: object " + std::to_string(index) + " cannot be read");
+    if (stream->lastUnreadBytes() > 0)
+      throw toolError("'" + shown + "' is damaged: object " + std::to_string(index) + " left " +
+                      std::to_string(stream->lastUnreadBytes()) + " byte(s) of its record unread");
     if (!object || !object->isOfExactType(MvKMBrep::classTypeID())) continue;
     LoadedElement loaded;
     loaded.element = static_cast<MvKMBrep*>(object.get());
@@ -153,6 +164,9 @@ std::vector<LoadedElement> readHostFile(const std::string& path, const std::stri
     elements.push_back(loaded);
     meter.add(1);
   }
+  MvErrorState::clear();
+  if (!stream->checkTrailer())
+    throw toolError("'" + shown + "' is damaged: its objects do not match its trailer's count and checksum");
   return elements;
 }
 

@@ -30,7 +30,12 @@ void hostFileVersion(const std::string& path, int& major, int& minor);
 // Reads every element of a host file (objects of other types are skipped).
 // `shown` is the name messages use (path when empty). Throws ToolError:
 // "cannot open 'x': <reason>", "'x' is not a host file", "'x' is damaged: ...".
-std::vector<LoadedElement> readHostFile(const std::string& path, const std::string& shown = "");
+// The file's trailer is checked; `hasTrailer`, when given, tells whether the
+// file has one (files of older versions do not, so a cut or damaged one
+// cannot be told from a whole one). An object that leaves part of its
+// record unread is damage.
+std::vector<LoadedElement> readHostFile(const std::string& path, const std::string& shown = "",
+                                        bool* hasTrailer = nullptr);
 
 // A kernel file's key and format as the user gave them: a key may carry the
 // file's extension (.x_t, .x_b), which then chooses the format.
