@@ -41,7 +41,7 @@ TEST_F(Tool, DemoWritesValidOutputs) {
   // The host file reads back to the same parts.
   const ToolRun info = kmbrep("info " + dir + "/demo/demo.mv61");
   ASSERT_EQ(info.exitCode, 0) << info.err;
-  EXPECT_NE(info.out.find("host file format 8.1\n  element 0: 24 parts, 80 faces, 112 edges, 8 colours; written by "
+  EXPECT_NE(info.out.find("host file format 8.2\n  element 0: 24 parts, 80 faces, 112 edges, 8 colours; written by "
                           "the sample kernel 3.2\n  in the file: 1 element, 24 parts, 80 faces, 112 edges, 8 colours\n"
                           "  bounding box ("),
             std::string::npos)
