@@ -9,7 +9,11 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok
 # brings its own npm (not from Debian) counts as present.
 node=(nodejs npm)
 if command -v node >/dev/null && command -v npm >/dev/null; then node=(); fi
-for pkg in cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev "${node[@]}" "$@"; do
+# OCCT's development packages (the Open CASCADE adapter); Debian's OCCT
+# package configuration needs libtbb-dev as well.
+occt=(libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
+      libocct-ocaf-dev libocct-data-exchange-dev libocct-visualization-dev libtbb-dev)
+for pkg in cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev "${node[@]}" "${occt[@]}" "$@"; do
   have_pkg "$pkg" || need+=("$pkg")
 done
 

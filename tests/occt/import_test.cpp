@@ -1,0 +1,137 @@
+// Reading models: colours at face, solid and product level, assemblies,
+// units, and the files that must be refused.
+#include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
+
+#include "occt/model_fixture.h"
+#include "occt/occt_support.h"
+
+namespace occttest {
+namespace {
+
+using Import = OcctTest;
+
+struct Expected {
+  const char* name;
+  int faces;
+  // The colour of face 0 and of face 1 as r, g, b (-1: none).
+  float face0[3];
+  float face1[3];
+};
+
+void expectColour(const kocct::Rgba& c, const float (&rgb)[3], const std::string& what) {
+  if (rgb[0] < 0) {
+    EXPECT_FALSE(c.isSet()) << what;
+    return;
+  }
+  ASSERT_TRUE(c.isSet()) << what;
+  EXPECT_FLOAT_EQ(c.r, rgb[0]) << what;
+  EXPECT_FLOAT_EQ(c.g, rgb[1]) << what;
+  EXPECT_FLOAT_EQ(c.b, rgb[2]) << what;
+}
+
+TEST_F(Import, StepNamesColoursAndAssemblyPlacements) {
+  const std::string path = tempPath("coloured.step");
+  writeColouredModel(path);
+  std::vector<int> tags;
+  ASSERT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
+  const Expected expected[] = {
+      {"block", 7, {1, 0, 0}, {0, 1, 0}},
+      {"block", 7, {1, 0, 0}, {0, 1, 0}},
+      {"pair", 6, {0, 0, 1}, {0, 0, 1}},
+      {"pair", 3, {1, 1, 0}, {-1, -1, -1}},
+  };
+  ASSERT_EQ(tags.size(), std::size(expected));
+  std::vector<kocct::Part> parts(tags.size());
+  for (std::size_t i = 0; i < tags.size(); ++i) {
+    ASSERT_TRUE(kocct::getPart(tags[i], parts[i]));
+    EXPECT_EQ(parts[i].name, expected[i].name) << i;
+    ASSERT_EQ(parts[i].faceColours.size(), static_cast<std::size_t>(expected[i].faces)) << i;
+    expectColour(parts[i].faceColours[0], expected[i].face0, "part " + std::to_string(i) + " face 0");
+    expectColour(parts[i].faceColours[1], expected[i].face1, "part " + std::to_string(i) + " face 1");
+  }
+  // The two instances share their geometry and differ in placement.
+  EXPECT_EQ(parts[0].shape.TShape(), parts[1].shape.TShape());
+  double lo0[3], hi0[3], lo1[3], hi1[3];
+  ASSERT_EQ(kocct::boundingBox(tags[0], lo0, hi0), kocct::kOk);
+  ASSERT_EQ(kocct::boundingBox(tags[1], lo1, hi1), kocct::kOk);
+  EXPECT_NEAR(hi0[0] - lo0[0], 40.0, 1e-6);
+  EXPECT_NEAR(hi1[0] - lo1[0], 20.0, 1e-6);  // turned a quarter
+  EXPECT_NEAR(lo1[1], 50.0, 1e-6);
+  kocct::deleteParts(static_cast<int>(tags.size()), tags.data());
+}
+
+TEST_F(Import, UnitsOfTheFileAreHonoured) {
+  const double volume = volumeOf(blockWithHole());
+  for (const char* unit : {"INCH", "M"}) {
+    const std::string path = tempPath(std::string("unit_") + unit + ".stp");
+    writeColouredModel(path, unit);
+    std::vector<int> tags;
+    ASSERT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
+    kocct::Part part;
+    ASSERT_TRUE(kocct::getPart(tags[0], part));
+    EXPECT_NEAR(volumeOf(part.shape), volume, 1e-6 * volume) << unit;
+    kocct::deleteParts(static_cast<int>(tags.size()), tags.data());
+  }
+}
+
+TEST_F(Import, BrepFileGivesOnePartPerSolid) {
+  const std::string path = tempPath("block.brep");
+  ASSERT_TRUE(BRepTools::Write(blockWithHole(), path.c_str()));
+  std::vector<int> tags;
+  ASSERT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
+  ASSERT_EQ(tags.size(), 1u);
+  kocct::Part part;
+  ASSERT_TRUE(kocct::getPart(tags[0], part));
+  EXPECT_EQ(part.name, "occt_block");  // the file name without extension
+  EXPECT_TRUE(part.faceColours.empty());
+  kocct::deleteParts(1, tags.data());
+}
+
+struct BadFile {
+  const char* name;
+  std::function<std::string()> content;  // nullptr: no file at all
+  int code;
+  const char* message;  // after "cannot read 'PATH': ", or the whole text
+};
+
+std::string validStep() {
+  const std::string path = tempPath("valid.step");
+  writeColouredModel(path);
+  return readFile(path);
+}
+
+const char kEmptyStep[] =
+    "ISO-10303-21;\nHEADER;\nFILE_DESCRIPTION(('empty'),'2;1');\nFILE_NAME('e','',(''),(''),'','','');\n"
+    "FILE_SCHEMA(('AUTOMOTIVE_DESIGN { 1 0 10303 214 1 1 1 1 }'));\nENDSEC;\nDATA;\nENDSEC;\nEND-ISO-10303-21;\n";
+
+TEST_F(Import, BadFilesAreRefusedAndCreateNothing) {
+  const BadFile cases[] = {
+      {"truncated.step", [] { const std::string s = validStep(); return s.substr(0, s.size() / 2); }, kocct::kErrModelFile,
+       "not a valid STEP file"},
+      {"garbage.step", [] { return std::string("\x7f\x45\x4c\x46\x02\x01\x01\x00garbage\xff\xfe", 18); },
+       kocct::kErrModelFile, "not a valid STEP file"},
+      {"notes.stp", [] { return std::string("just a text file\nwith two lines\n"); }, kocct::kErrModelFile,
+       "not a valid STEP file"},
+      {"empty.step", [] { return std::string(kEmptyStep); }, kocct::kErrEmptyModel, nullptr},
+      {"garbage.igs", [] { return std::string("not an IGES file\n"); }, kocct::kErrModelFile, "not a valid IGES file"},
+      {"garbage.brep", [] { return std::string("not a BREP file\n"); }, kocct::kErrModelFile, "not a valid BREP file"},
+      {"missing.step", nullptr, kocct::kErrModelFile, "No such file or directory"},
+      {"model.dxf", [] { return std::string("0\nSECTION\n"); }, kocct::kErrModelFile,
+       "unknown model type (use .step, .stp, .iges, .igs or .brep)"},
+  };
+  for (const BadFile& c : cases) {
+    const std::string path = tempPath(c.name);
+    std::remove(path.c_str());
+    if (c.content) writeFile(path, c.content());
+    std::vector<int> tags{7};
+    EXPECT_EQ(kocct::importModel(path, tags), c.code) << c.name;
+    EXPECT_EQ(kocct::lastError(), c.message ? "cannot read '" + path + "': " + c.message : "the model is empty")
+        << c.name;
+    EXPECT_TRUE(tags.empty()) << c.name;
+    EXPECT_EQ(kocct::partCount(), 0) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace occttest

@@ -1,0 +1,138 @@
+#include "occt/occt_support.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include <BRepAlgoAPI_Cut.hxx>
+#include <BRepBndLib.hxx>
+#include <BRepGProp.hxx>
+#include <BRepPrimAPI_MakeBox.hxx>
+#include <BRepPrimAPI_MakeCylinder.hxx>
+#include <BRepPrimAPI_MakeSphere.hxx>
+#include <Bnd_Box.hxx>
+#include <GProp_GProps.hxx>
+#include <IFSelect_ReturnStatus.hxx>
+#include <Interface_Static.hxx>
+#include <STEPCAFControl_Writer.hxx>
+#include <TopExp.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
+#include <XCAFApp_Application.hxx>
+#include <XCAFDoc_DocumentTool.hxx>
+#include <gp_Ax2.hxx>
+
+namespace occttest {
+
+std::string tempPath(const std::string& name) {
+  const char* dir = std::getenv("MV_TEST_TMP");
+  return std::string(dir && *dir ? dir : "/tmp") + "/occt_" + name;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+TopoDS_Shape blockWithHole() {
+  const TopoDS_Shape block = BRepPrimAPI_MakeBox(40.0, 20.0, 10.0).Shape();
+  const TopoDS_Shape hole = BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(20, 10, -1), gp::DZ()), 4.0, 12.0).Shape();
+  return BRepAlgoAPI_Cut(block, hole).Shape();
+}
+
+TopoDS_Shape sphere(double r) { return BRepPrimAPI_MakeSphere(r).Shape(); }
+
+void writeStep(const std::string& path, const std::function<void(const Handle(TDocStd_Document)&)>& fill,
+               const char* unit) {
+  Handle(TDocStd_Document) doc;
+  XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
+  fill(doc);
+  Interface_Static::SetCVal("write.step.unit", unit);
+  STEPCAFControl_Writer writer;
+  const bool ok = writer.Transfer(doc, STEPControl_AsIs) && writer.Write(path.c_str()) == IFSelect_RetDone;
+  Interface_Static::SetCVal("write.step.unit", "MM");
+  XCAFApp_Application::GetApplication()->Close(doc);
+  ASSERT_TRUE(ok) << path;
+}
+
+double volumeOf(const TopoDS_Shape& shape) {
+  GProp_GProps props;
+  BRepGProp::VolumeProperties(shape, props);
+  return props.Mass();
+}
+
+double areaOf(const TopoDS_Shape& shape) {
+  GProp_GProps props;
+  BRepGProp::SurfaceProperties(shape, props);
+  return props.Mass();
+}
+
+namespace {
+int countOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type) {
+  TopTools_IndexedMapOfShape map;
+  TopExp::MapShapes(shape, type, map);
+  return map.Extent();
+}
+
+void expectSameColour(const kocct::Rgba& a, const kocct::Rgba& b, const std::string& what) {
+  EXPECT_EQ(a.isSet(), b.isSet()) << what;
+  if (a.isSet() && b.isSet()) {
+    EXPECT_FLOAT_EQ(a.r, b.r) << what;
+    EXPECT_FLOAT_EQ(a.g, b.g) << what;
+    EXPECT_FLOAT_EQ(a.b, b.b) << what;
+    EXPECT_FLOAT_EQ(a.a, b.a) << what;
+  }
+}
+}  // namespace
+
+void expectSamePart(int a, int b) {
+  kocct::Part pa, pb;
+  ASSERT_TRUE(kocct::getPart(a, pa)) << kocct::lastError();
+  ASSERT_TRUE(kocct::getPart(b, pb)) << kocct::lastError();
+  EXPECT_EQ(pa.name, pb.name);
+  expectSameColour(pa.colour, pb.colour, "part colour");
+  ASSERT_EQ(pa.faceColours.size(), pb.faceColours.size());
+  for (std::size_t i = 0; i < pa.faceColours.size(); ++i)
+    expectSameColour(pa.faceColours[i], pb.faceColours[i], "face " + std::to_string(i));
+  for (TopAbs_ShapeEnum type : {TopAbs_SOLID, TopAbs_FACE, TopAbs_EDGE})
+    EXPECT_EQ(countOf(pa.shape, type), countOf(pb.shape, type));
+  const double va = volumeOf(pa.shape), vb = volumeOf(pb.shape);
+  EXPECT_NEAR(va, vb, 1e-9 * std::abs(va));
+  Bnd_Box ba, bb;
+  BRepBndLib::AddOptimal(pa.shape, ba, false, false);
+  BRepBndLib::AddOptimal(pb.shape, bb, false, false);
+  const double tol = 1e-9 * std::sqrt(ba.SquareExtent());
+  EXPECT_NEAR(ba.CornerMin().Distance(bb.CornerMin()), 0.0, tol);
+  EXPECT_NEAR(ba.CornerMax().Distance(bb.CornerMax()), 0.0, tol);
+}
+
+MvAutoPtr<MvKMBrep> elementOf(const std::vector<int>& tags) {
+  MvAutoPtr<MvKMBrep> e(new MvKMBrep());
+  MvVec<int> parts;
+  parts.append(tags.data(), static_cast<int>(tags.size()));
+  e->appendKmPart(parts, 0);
+  return e;
+}
+
+std::vector<int> tagsOf(const MvKMBrep& element) {
+  const MvVec<int>& parts = element.kmPart();
+  return std::vector<int>(parts.ptr(), parts.ptr() + parts.length());
+}
+
+void OcctTest::SetUp() {
+  app.reset(new kocctapp::OcctApp(options));
+  ASSERT_TRUE(app->ok()) << app->error();
+  MvErrorState::clear();
+  memoryAtStart = MvPlatform::instance()->memoryInUse();
+}
+
+void OcctTest::TearDown() {
+  EXPECT_EQ(kocct::partCount(), 0) << "parts left behind";
+  EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memoryAtStart) << "host memory left behind";
+  app.reset();
+}
+
+}  // namespace occttest

@@ -1,0 +1,58 @@
+// Shared set-up of the Open CASCADE adapter tests: the host application per
+// test, shapes and STEP files made with OCCT itself, and part comparisons.
+#ifndef TESTS_OCCT_SUPPORT_H
+#define TESTS_OCCT_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <TDocStd_Document.hxx>
+#include <TopoDS_Shape.hxx>
+
+#include "app/occt_app.h"
+
+namespace occttest {
+
+std::string tempPath(const std::string& name);
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
+// A 40 x 20 x 10 block with a through hole of radius 4 (one cylindrical face).
+TopoDS_Shape blockWithHole();
+// A sphere of radius r.
+TopoDS_Shape sphere(double r);
+
+// Writes a STEP file of the document that fill() builds (millimetres, or
+// the given unit such as "INCH"); fails the test when it cannot.
+void writeStep(const std::string& path, const std::function<void(const Handle(TDocStd_Document)&)>& fill,
+               const char* unit = "MM");
+
+// Solid volume and summed face area of a shape.
+double volumeOf(const TopoDS_Shape& shape);
+double areaOf(const TopoDS_Shape& shape);
+
+// Expects two parts equal: name, colours, face and solid counts, volume to
+// 1e-9 relative and boxes to 1e-9 of their diagonal.
+void expectSamePart(int a, int b);
+
+// An element owning the tags.
+MvAutoPtr<MvKMBrep> elementOf(const std::vector<int>& tags);
+std::vector<int> tagsOf(const MvKMBrep& element);
+
+// The adapter's host application for one test; checks on the way out that
+// the test left no part and no host memory behind.
+class OcctTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::unique_ptr<kocctapp::OcctApp> app;
+  kocctapp::Options options;
+  long long memoryAtStart = 0;
+};
+
+}  // namespace occttest
+
+#endif

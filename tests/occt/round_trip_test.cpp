@@ -1,0 +1,133 @@
+// Parts read from STEP, written into host files and kernel files, read back
+// and compared part by part; damaged records refused.
+#include <cstdio>
+
+#include "occt/model_fixture.h"
+#include "occt/occt_support.h"
+
+namespace occttest {
+namespace {
+
+// Imports the coloured model; the caller owns the tags.
+std::vector<int> importColouredModel() {
+  const std::string path = tempPath("round_trip.step");
+  writeColouredModel(path);
+  std::vector<int> tags;
+  EXPECT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
+  return tags;
+}
+
+class HostFileRoundTrip : public OcctTest, public ::testing::WithParamInterface<kocct::Format> {
+ protected:
+  void SetUp() override {
+    options.hostStreamFormat = GetParam();
+    OcctTest::SetUp();
+  }
+};
+
+TEST_P(HostFileRoundTrip, PartsComeBackEqual) {
+  const std::string path = tempPath("round_trip.mv61");
+  MvAutoPtr<MvKMBrep> original = elementOf(importColouredModel());
+  {
+    MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
+    ASSERT_TRUE(out);
+    ASSERT_EQ(out->writeObject(original), 1u);
+    ASSERT_EQ(out->close(), 1u);
+  }
+  MvAutoPtr<MvFileStream> in(MvFileStream::open(path.c_str()));
+  ASSERT_TRUE(in);
+  MvAutoPtr<MvBase> object;
+  ASSERT_EQ(in->readObject(object), 1u);
+  const std::vector<int> a = tagsOf(*original);
+  const std::vector<int> b = tagsOf(*static_cast<MvKMBrep*>(object.get()));
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) expectSamePart(a[i], b[i]);
+  // Instances still share their geometry after the trip.
+  kocct::Part first, second;
+  ASSERT_TRUE(kocct::getPart(b[0], first) && kocct::getPart(b[1], second));
+  EXPECT_EQ(first.shape.TShape(), second.shape.TShape());
+  int major = 0, minor = 0;
+  MvKMBrep::storedKmVersion(major, minor);
+  EXPECT_EQ(major, kocct::versionMajor());
+  EXPECT_EQ(minor, kocct::versionMinor());
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, HostFileRoundTrip, ::testing::Values(kocct::Format::Text, kocct::Format::Binary));
+
+using KernelFiles = OcctTest;
+
+const char* fileName(kocct::Format format) { return format == kocct::Format::Text ? "x_t" : "x_b"; }
+
+TEST_F(KernelFiles, TextAndBinaryRoundTrip) {
+  const std::vector<int> tags = importColouredModel();
+  const std::string key = tempPath("parts");
+  for (kocct::Format format : {kocct::Format::Text, kocct::Format::Binary}) {
+    ASSERT_EQ(kocct::transmit(static_cast<int>(tags.size()), tags.data(), key.c_str(), static_cast<int>(key.size()),
+                              format),
+              kocct::kOk)
+        << kocct::lastError();
+    int count = 0;
+    int* back = nullptr;
+    ASSERT_EQ(kocct::receive(key.c_str(), static_cast<int>(key.size()), format, count, back), kocct::kOk)
+        << kocct::lastError();
+    ASSERT_EQ(count, static_cast<int>(tags.size()));
+    for (int i = 0; i < count; ++i) expectSamePart(tags[static_cast<std::size_t>(i)], back[i]);
+    kocct::deleteParts(count, back);
+    kocct::freeTags(back);
+    std::remove((key + "." + fileName(format)).c_str());
+  }
+  kocct::deleteParts(static_cast<int>(tags.size()), tags.data());
+}
+
+struct Damage {
+  const char* name;
+  std::function<void(std::string& record)> apply;
+  const char* message;
+};
+
+TEST_F(KernelFiles, DamagedRecordsAreRefusedAndCreateNothing) {
+  const std::vector<int> tags = importColouredModel();
+  const std::string key = tempPath("damaged");
+  const std::string file = key + ".x_t";
+  ASSERT_EQ(kocct::transmit(static_cast<int>(tags.size()), tags.data(), key.c_str(), static_cast<int>(key.size()),
+                            kocct::Format::Text),
+            kocct::kOk);
+  kocct::deleteParts(static_cast<int>(tags.size()), tags.data());
+  const std::string pristine = readFile(file);
+  const std::size_t start = pristine.find("KOCCT-PARTS");
+  ASSERT_NE(start, std::string::npos);
+  const std::size_t body = pristine.find('\n', start) + 1;
+  const auto replaceHeader = [](const char* from, const char* to) {
+    return [from, to](std::string& r) { r.replace(r.find(from), std::strlen(from), to); };
+  };
+  const Damage cases[] = {
+      {"truncated", [&](std::string& r) { r.resize(r.size() - 100); }, "record length does not match its header"},
+      {"flipped byte", [&](std::string& r) { r[body + 40] ^= 0x20; }, "checksum mismatch"},
+      {"foreign magic", replaceHeader("KOCCT-PARTS", "KSAMPLE-XMT"), "not an OCCT parts record"},
+      {"newer version", replaceHeader("KOCCT-PARTS 1 ", "KOCCT-PARTS 2 "), "record version 2 is not supported"},
+      {"other format", replaceHeader(" text ", " binary "), "the record is not in text format"},
+      {"part count over the cap", replaceHeader(" text 4 ", " text 100001 "),
+       "the record names 100001 parts, more than 100000"},
+      {"empty", [&](std::string& r) { r.resize(start); }, "not an OCCT parts record"},
+  };
+  const long long memory = MvPlatform::instance()->memoryInUse();
+  for (const Damage& c : cases) {
+    std::string damaged = pristine;
+    c.apply(damaged);
+    writeFile(file, damaged);
+    int count = -1;
+    int* back = reinterpret_cast<int*>(&count);
+    EXPECT_EQ(kocct::receive(key.c_str(), static_cast<int>(key.size()), kocct::Format::Text, count, back),
+              kocct::kErrCorruptData)
+        << c.name;
+    EXPECT_EQ(kocct::lastError(), c.message) << c.name;
+    EXPECT_EQ(count, 0) << c.name;
+    EXPECT_EQ(back, nullptr) << c.name;
+    EXPECT_EQ(kocct::partCount(), 0) << c.name;
+  }
+  EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memory);
+  std::remove(file.c_str());
+}
+
+}  // namespace
+}  // namespace occttest
