@@ -11,7 +11,7 @@ bash scripts/install-deps.sh clang libclang-rt-14-dev
 
 BUILD=build-fuzz
 SECONDS_PER_TARGET="${FUZZ_SECONDS:-30}"
-TARGETS=(element_deserialize header_skip frustrum_calls host_file transmit_receive)
+TARGETS=(element_deserialize header_skip frustrum_calls host_file transmit_receive occt_receive)
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMV_BUILD_FUZZ=ON -DMV_BUILD_TESTS=OFF -DMV_BUILD_TOOLS=OFF -DMV_SANITIZE="address;undefined"

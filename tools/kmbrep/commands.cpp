@@ -207,9 +207,7 @@ PictureOptions pictureOf(const CommandLine& line, const std::string& in) {
 }
 }  // namespace
 
-Session::Session() {
-  if (!_app.ok()) throw ToolError("cannot start the kernel: " + _app.error());
-}
+Session::Session(Kernel kernel) : _kernel(kernel) {}
 
 int runDemo(const Args& args) {
   const CommandLine line = parse(args, {{"--out", "a folder"}});
@@ -280,15 +278,22 @@ int runDemo(const Args& args) {
   return 0;
 }
 
-int runExport(const Args& args) {
+namespace {
+
+// export (a host file) and convert (a model file read through the Open
+// CASCADE adapter): the same outputs and options.
+int exportCommand(const Args& args, bool modelFile) {
   const CommandLine line = parse(args, {{"--level", "0, 1 or 2"},
                                         {"--absolute", nullptr},
                                         {"--max-triangles", "a count"},
                                         {"--parts", nullptr},
                                         {"--view", "iso, front, top or side"},
                                         {"--size", "WIDTHxHEIGHT"}});
-  if (line.operands.size() != 2) throw UsageError{"export takes a host file and an output file"};
+  if (line.operands.size() != 2)
+    throw UsageError{modelFile ? "convert takes a model file and an output file"
+                               : "export takes a host file and an output file"};
   const std::string& in = line.operands[0];
+  if (modelFile && !isModelFile(in)) throw UsageError{"the model must end in .step, .stp, .iges, .igs or .brep"};
   const std::string& out = line.operands[1];
   const bool obj = endsWith(out, ".obj"), gltf = endsWith(out, ".gltf"), glb = endsWith(out, ".glb"),
              svg = endsWith(out, ".svg");
@@ -301,8 +306,8 @@ int runExport(const Args& args) {
   const PictureOptions picture = pictureOf(line, in);
   refuseInputAsOutput(obj ? std::vector<std::string>{out, withExtension(out, ".mtl")} : std::vector<std::string>{out},
                       in);
-  Session session;
-  const std::vector<LoadedElement> loaded = readHostFile(in);
+  Session session(modelFile ? Kernel::Occt : kernelOfFile(in));
+  const std::vector<LoadedElement> loaded = modelFile ? readModelFile(in) : readHostFile(in);
   const int parts = static_cast<int>(allParts(loaded).size());
   if (parts == 0) throw ToolError("'" + in + "' holds no parts");
   checkTriangleLimit(in, pointers(loaded), choice, limit);
@@ -325,6 +330,11 @@ int runExport(const Args& args) {
   return 0;
 }
 
+}  // namespace
+
+int runExport(const Args& args) { return exportCommand(args, false); }
+int runConvert(const Args& args) { return exportCommand(args, true); }
+
 int runView(const Args& args) {
   const CommandLine line =
       parse(args, {{"--level", "0, 1 or 2"}, {"--absolute", nullptr}, {"--max-triangles", "a count"}});
@@ -335,7 +345,7 @@ int runView(const Args& args) {
   const TessChoice choice = tessChoiceOf(line);
   const long long limit = triangleLimitOf(line);
   refuseInputAsOutput({out}, in);
-  Session session;
+  Session session(kernelOfFile(in));
   const std::vector<LoadedElement> loaded = readHostFile(in);
   if (allParts(loaded).empty()) throw ToolError("'" + in + "' holds no parts");
   checkTriangleLimit(in, pointers(loaded), choice, limit);
@@ -351,7 +361,7 @@ int runTransmit(const Args& args) {
   const std::string& in = line.operands[0];
   const KernelFile file = kernelFileOf(line.operands[1], formatOption(line));
   refuseInputAsOutput({file.name()}, in);
-  Session session;
+  Session session(kernelOfFile(in));
   // The elements own the parts: they must live until the transmit is done.
   const std::vector<LoadedElement> loaded = readHostFile(in);
   const std::vector<int> tags = allParts(loaded);
@@ -364,11 +374,22 @@ int runTransmit(const Args& args) {
 int runImport(const Args& args) {
   const CommandLine line = parse(args, {{"--text", nullptr}, {"--binary", nullptr}});
   if (line.operands.size() != 2) throw UsageError{"import takes a key and an output host file"};
-  KernelFile file = kernelFileOf(line.operands[0], formatOption(line));
   const std::string& outPath = line.operands[1];
+  if (isModelFile(line.operands[0])) {
+    if (formatOption(line)) throw UsageError{"a model file takes no --text or --binary"};
+    refuseInputAsOutput({outPath}, line.operands[0]);
+    Session session(Kernel::Occt);
+    const std::vector<LoadedElement> model = readModelFile(line.operands[0]);
+    OutputFile out(outPath);
+    const long long bytes = writeHostFile(out.tempPath(), outPath, pointers(model));
+    out.commit();
+    std::printf("%s: %d part(s), %lld bytes\n", outPath.c_str(), model[0].element->kmPart().length(), bytes);
+    return 0;
+  }
+  KernelFile file = kernelFileOf(line.operands[0], formatOption(line));
   const std::string in = chooseTransmitFile(file);
   refuseInputAsOutput({outPath}, in);
-  Session session;
+  Session session(kernelOfFile(in));
   const std::vector<int> tags = readTransmitFile(file, in);
   if (tags.empty()) throw ToolError("'" + in + "' holds no parts");
   MvAutoPtr<MvKMBrep> element(new MvKMBrep());

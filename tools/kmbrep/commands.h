@@ -4,6 +4,7 @@
 #define KMBREP_COMMANDS_H
 
 #include "app/sample_app.h"
+#include "kmbrep/kernels.h"
 
 #include <string>
 #include <vector>
@@ -23,15 +24,16 @@ int runExport(const Args& args);
 int runTransmit(const Args& args);
 int runImport(const Args& args);
 int runView(const Args& args);
+int runConvert(const Args& args);
 
-// Starts the library and the sample kernel for one command; throws
-// ToolError when it cannot.
+// Starts the library and a kernel (the sample kernel unless the data is
+// another's) for one command; throws ToolError when it cannot.
 class Session {
  public:
-  Session();
+  explicit Session(Kernel kernel = Kernel::Sample);
 
  private:
-  ksamplehost::SampleApp _app;
+  KernelSession _kernel;
 };
 
 // A usage error: the command line itself is wrong.

@@ -1,4 +1,5 @@
 #include "kmbrep/display_model.h"
+#include "kmbrep/kernels.h"
 
 #include "app/sample_app.h"
 #include "kmbrep/model_io.h"
@@ -85,7 +86,7 @@ long long estimateTriangles(const std::vector<MvKMBrep*>& elements, const TessCh
     const MvVec3<float> d = box.getMax() - box.getMin();
     MvKMBrep::conditionTessParam(params, std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
     for (int p = 0; p < e->kmPart().length(); ++p) {
-      const long long n = ksamplehost::faceTriangleCount(e->kmPart()[p], params);
+      const long long n = faceTriangleCount(e->kmPart()[p], params);
       if (n > 0) total += n;
     }
   }

@@ -110,17 +110,32 @@ const CommandPage kCommands[] = {
      "\n"
      "Example:\n"
      "  kmbrep transmit out/demo.mv61 parts --binary\n"},
-    {"import", "KEY OUT [--text|--binary]", "a kernel transmit file into a new host file",
+    {"import", "KEY|MODEL OUT [--text|--binary]", "a kernel transmit file or a STEP/IGES/BREP model into a new host file",
      "Reads the kernel transmit file KEY.x_t or KEY.x_b (KEY may carry the\n"
      "extension) and writes its parts as one element into the new host file\n"
-     "OUT.\n"
+     "OUT. A MODEL ending in .step, .stp, .iges, .igs or .brep is read through\n"
+     "the Open CASCADE kernel instead: one part per solid, with the model's\n"
+     "names and colours, assemblies flattened into their placements,\n"
+     "lengths in millimetres.\n"
      "\n"
      "Options:\n"
      "  --text           read KEY.x_t (needed when both files exist)\n"
      "  --binary         read KEY.x_b\n"
      "\n"
      "Example:\n"
-     "  kmbrep import parts parts.mv61\n"},
+     "  kmbrep import parts parts.mv61\n"
+     "  kmbrep import bracket.step bracket.mv61\n"},
+    {"convert", "MODEL OUT.obj|OUT.gltf|OUT.glb|OUT.svg [options]", "a STEP/IGES/BREP model straight to OBJ, glTF or SVG",
+     "Reads a model file (.step, .stp, .iges, .igs or .brep) through the Open\n"
+     "CASCADE kernel, as import does, and writes it as export would write a\n"
+     "host file of its parts: the same formats and options.\n"
+     "\n"
+     "Options:\n"
+     "%TESS%"
+     "%LIMIT%"
+     "\n"
+     "Example:\n"
+     "  kmbrep convert bracket.step bracket.gltf\n"},
 };
 
 const char* const kGeneral =

@@ -53,11 +53,13 @@ struct Counts {
 };
 
 struct PartInfo {
-  std::string kind;
+  std::string kind;  // or the part's name, quoted, for Open CASCADE parts
   int faces = 0, edges = 0;
+  std::set<ksample::Rgba> colours;
 };
 
 struct ElementInfo {
+  std::string kernelLabel, kernelId;
   Counts counts;
   int kernelMajor = -1, kernelMinor = -1;
   std::vector<PartInfo> parts;
@@ -71,29 +73,24 @@ struct FileInfo {
   Counts counts;
 };
 
-const char* kindName(ksample::BodyKind kind) {
-  switch (kind) {
-    case ksample::BodyKind::Box: return "box";
-    case ksample::BodyKind::Cylinder: return "cylinder";
-    case ksample::BodyKind::Sphere: return "sphere";
-  }
-  return "unknown";
-}
-
 ElementInfo describe(const LoadedElement& loaded) {
   ElementInfo info;
   const MvKMBrep& e = *loaded.element;
   info.kernelMajor = loaded.kernelMajor;
   info.kernelMinor = loaded.kernelMinor;
+  info.kernelLabel = kernelLabel();
+  info.kernelId = kernelId();
   info.counts.elements = 1;
   for (int p = 0; p < e.kmPart().length(); ++p) {
     const int tag = e.kmPart()[p];
-    PartInfo part{"unknown", std::max(0, ksample::faceCount(tag)), std::max(0, ksample::edgeCount(tag))};
-    ksample::BodyRecord body;
-    if (ksample::bodyRecord(tag, body)) {
-      part.kind = kindName(body.kind);
-      for (const ksample::Rgba& own : body.faceColours)
-        info.counts.colours.insert(own[3] >= 0.0f ? own : body.hasBodyColour ? body.bodyColour : ksample::kNoColour);
+    PartInfo part{"unknown", 0, 0, {}};
+    PartFacts facts;
+    if (partFacts(tag, facts)) {
+      part.kind = facts.name.empty() ? facts.kind : "'" + facts.name + "'";
+      part.faces = std::max(0, facts.faces);
+      part.edges = std::max(0, facts.edges);
+      part.colours.insert(facts.faceColours.begin(), facts.faceColours.end());
+      info.counts.colours.insert(facts.faceColours.begin(), facts.faceColours.end());
     }
     info.counts.parts += 1;
     info.counts.faces += part.faces;
@@ -137,6 +134,19 @@ std::string version(int major, int minor) { return std::to_string(major) + "." +
 
 // ---- text --------------------------------------------------------------------
 
+// Colours as #rrggbb, "none" for faces without one.
+std::string coloursText(const std::set<ksample::Rgba>& colours) {
+  std::string text;
+  for (const ksample::Rgba& c : colours) {
+    char hex[8] = "none";
+    if (c[3] >= 0.0f)
+      std::snprintf(hex, sizeof hex, "#%02x%02x%02x", static_cast<int>(std::lround(c[0] * 255)),
+                    static_cast<int>(std::lround(c[1] * 255)), static_cast<int>(std::lround(c[2] * 255)));
+    text += (text.empty() ? "" : " ") + std::string(hex);
+  }
+  return text;
+}
+
 std::string countsText(const Counts& c) {
   return plural(c.elements, "element", "elements") + ", " + plural(c.parts, "part", "parts") + ", " +
          plural(c.faces, "face", "faces") + ", " + plural(c.edges, "edge", "edges") + ", " +
@@ -155,15 +165,16 @@ void printText(const std::vector<FileInfo>& files, const Counts& total, bool wit
     if (!f.trailer) std::printf("  no trailer (an older format): a cut or damaged file cannot be detected\n");
     for (size_t i = 0; i < f.elements.size(); ++i) {
       const ElementInfo& e = f.elements[i];
-      std::printf("  element %zu: %s, %s, %s, %s; written by the sample kernel %s\n", i,
+      std::printf("  element %zu: %s, %s, %s, %s; written by the %s kernel %s\n", i,
                   plural(e.counts.parts, "part", "parts").c_str(), plural(e.counts.faces, "face", "faces").c_str(),
                   plural(e.counts.edges, "edge", "edges").c_str(),
                   plural(static_cast<long long>(e.counts.colours.size()), "colour", "colours").c_str(),
-                  version(e.kernelMajor, e.kernelMinor).c_str());
+                  e.kernelLabel.c_str(), version(e.kernelMajor, e.kernelMinor).c_str());
       if (!withParts) continue;
       for (size_t p = 0; p < e.parts.size(); ++p)
-        std::printf("    part %zu: %s, %s, %s\n", p, e.parts[p].kind.c_str(),
-                    plural(e.parts[p].faces, "face", "faces").c_str(), plural(e.parts[p].edges, "edge", "edges").c_str());
+        std::printf("    part %zu: %s, %s, %s%s\n", p, e.parts[p].kind.c_str(),
+                    plural(e.parts[p].faces, "face", "faces").c_str(), plural(e.parts[p].edges, "edge", "edges").c_str(),
+                    e.kernelId == "occt" ? (", colours " + coloursText(e.parts[p].colours)).c_str() : "");
     }
     std::printf("  in the file: %s\n  %s\n", countsText(f.counts).c_str(), boxText(f.counts.box).c_str());
   }
@@ -198,7 +209,7 @@ void printJson(const std::vector<FileInfo>& files, const Counts& total, bool wit
            countsJson(f.counts, "      ") + ",\n      \"elementList\": [";
     for (size_t j = 0; j < f.elements.size(); ++j) {
       const ElementInfo& e = f.elements[j];
-      out += std::string(j ? "," : "") + "\n        {\n          \"kernel\": \"sample\",\n          \"kernelVersion\": " +
+      out += std::string(j ? "," : "") + "\n        {\n          \"kernel\": " + jsonString(e.kernelId) + ",\n          \"kernelVersion\": " +
              jsonString(version(e.kernelMajor, e.kernelMinor)) + ",\n" + countsJson(e.counts, "          ", false);
       if (withParts) {
         out += ",\n          \"partList\": [";
@@ -233,7 +244,7 @@ int runInfo(const Args& args) {
       paths.push_back(a);
   }
   if (paths.empty()) throw UsageError{"info takes one or more host files"};
-  Session session;
+  Session session(kernelOfFile(paths.front()));
   std::vector<FileInfo> files;
   Counts total;
   for (const std::string& path : paths) {

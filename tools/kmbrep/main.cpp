@@ -1,5 +1,5 @@
 // kmbrep: writes, reads, inspects and exports kernel parts carried in host
-// files, driven by the sample kernel.
+// files, driven by the sample kernel or the Open CASCADE adapter.
 #include "kmbrep/commands.h"
 #include "kmbrep/help.h"
 #include "kmbrep/output_file.h"
@@ -48,12 +48,16 @@ int run(const std::string& command, const kmbrep::Args& args) {
     throw kmbrep::UsageError{"help takes one command name"};
   }
   if (std::any_of(args.begin(), args.end(), isHelp) && printCommandHelp(command)) return 0;
-  if (command == "demo") return kmbrep::runDemo(args);
+  if (command == "demo") {
+    const int status = kmbrep::runDemo(args);
+    return status == 0 ? kmbrep::runOcctDemo(args) : status;
+  }
   if (command == "info") return kmbrep::runInfo(args);
   if (command == "export") return kmbrep::runExport(args);
   if (command == "view") return kmbrep::runView(args);
   if (command == "transmit") return kmbrep::runTransmit(args);
   if (command == "import") return kmbrep::runImport(args);
+  if (command == "convert") return kmbrep::runConvert(args);
   throw kmbrep::UsageError{"unknown command '" + command + "'"};
 }
 

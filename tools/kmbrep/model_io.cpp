@@ -2,6 +2,7 @@
 
 #include "kmbrep/commands.h"
 #include "kmbrep/file_system.h"
+#include "kmbrep/kernels.h"
 #include "kmbrep/progress.h"
 
 #include <cerrno>
@@ -97,7 +98,7 @@ ToolError toolError(const std::string& message) {
   for (const MvErrorReport& r : MvErrorState::reports())
     error.details.push_back(r.className + "::" + r.operation + ": " + r.condition + " (code " +
                             std::to_string(r.code) + ")");
-  const std::string kernel = ksample::lastError();
+  const std::string kernel = kernelError();
   if (!kernel.empty()) error.details.push_back("kernel: " + kernel);
   return error;
 }
@@ -199,8 +200,7 @@ void writeTransmitFile(const std::string& path, const KernelFile& file, const st
   OutputFile out(path);
   const std::string kernelKey = out.sideName("-k");
   const RemovedAtEnd kernelFile{kernelKey + shortExtension(file.format)};
-  if (ksample::transmit(static_cast<int>(tags.size()), tags.data(), kernelKey.c_str(),
-                        static_cast<int>(kernelKey.size()), file.format) != ksample::kOk) {
+  if (!transmitParts(tags, kernelKey, file.format)) {
     throw toolError("cannot write '" + file.name() + "': the kernel could not transmit the parts");
   }
   copyWithUserNames(kernelFile.path, kernelKey, file, out);
@@ -228,14 +228,11 @@ std::string chooseTransmitFile(KernelFile& file) {
 }
 
 std::vector<int> readTransmitFile(const KernelFile& file, const std::string& shown) {
-  int count = 0;
-  int* received = nullptr;
-  const int status =
-      ksample::receive(file.key.c_str(), static_cast<int>(file.key.size()), file.format, count, received);
-  const std::unique_ptr<int[], void (*)(int*)> tags(received, ksample::freeTags);
-  if (status == ksample::kErrCorruptData) throw toolError("'" + shown + "' is damaged: " + ksample::lastError());
-  if (status != ksample::kOk) throw toolError("cannot read '" + shown + "'");
-  return std::vector<int>(tags.get(), tags.get() + count);
+  std::vector<int> tags;
+  const Received status = receiveParts(file.key, file.format, tags);
+  if (status == Received::Damaged) throw toolError("'" + shown + "' is damaged: " + kernelError());
+  if (status != Received::Ok) throw toolError("cannot read '" + shown + "'");
+  return tags;
 }
 
 }  // namespace kmbrep

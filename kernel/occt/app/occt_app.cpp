@@ -44,6 +44,11 @@ MvAutoPtr<MvTriStripSet> stripsOf(const kocct::FaceMesh& face) {
 double chordTolerance(const MvKMBrep::KmBrepTessParams& params) { return refined(params.dTol1, params); }
 double angleTolerance(const MvKMBrep::KmBrepTessParams& params) { return refined(params.dTol2, params); }
 
+long long faceTriangleCount(int body, const MvKMBrep::KmBrepTessParams& params) {
+  long long count = 0;
+  return kocct::triangleCount(body, chordTolerance(params), angleTolerance(params), count) == kocct::kOk ? count : -1;
+}
+
 void registerCallbacks(const Options& options, bool on) {
   gHostStreamFormat = static_cast<int>(options.hostStreamFormat);
   MvKMBrep::setKmWriteCallback(on ? callbacks::write : nullptr);
@@ -143,9 +148,12 @@ unsigned boundingBox(int body, MvVec3<float>& minPt, MvVec3<float>& maxPt) {
   double lo[3], hi[3];
   if (kocct::boundingBox(body, lo, hi) != kocct::kOk) return 0;
   for (int i = 0; i < 3; ++i) {
-    // Rounded outwards, so the single-precision box still holds the part.
-    minPt.v[i] = std::nextafter(static_cast<float>(lo[i]), -INFINITY);
-    maxPt.v[i] = std::nextafter(static_cast<float>(hi[i]), INFINITY);
+    // Rounded outwards where single precision loses the exact value, so the
+    // box still holds the part.
+    minPt.v[i] = static_cast<float>(lo[i]);
+    maxPt.v[i] = static_cast<float>(hi[i]);
+    if (minPt.v[i] > lo[i]) minPt.v[i] = std::nextafter(minPt.v[i], -INFINITY);
+    if (maxPt.v[i] < hi[i]) maxPt.v[i] = std::nextafter(maxPt.v[i], INFINITY);
   }
   return 1;
 }

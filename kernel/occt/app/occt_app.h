@@ -64,6 +64,11 @@ void setSegmentSink(std::vector<Segment>* sink);
 double chordTolerance(const MvKMBrep::KmBrepTessParams& params);
 double angleTolerance(const MvKMBrep::KmBrepTessParams& params);
 
+// The triangles the tessellation callback makes for the part from the
+// record (already sized): the part is meshed and its triangles counted; -1
+// when it cannot be.
+long long faceTriangleCount(int body, const MvKMBrep::KmBrepTessParams& params);
+
 // The adapter's jobs, as registered.
 namespace callbacks {
 unsigned write(int count, const int* tags, unsigned writeNominalGeom);

@@ -5,7 +5,10 @@
 #include <Message.hxx>
 #include <Message_Messenger.hxx>
 #include <Standard_Version.hxx>
+#include <BRep_Tool.hxx>
 #include <TopExp.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Edge.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 
 #include "internal.h"
@@ -202,6 +205,19 @@ int faceCount(int tag) {
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   const Part* p = detail::findPart(s, tag);
   return p ? detail::faceCountOf(p->shape) : -1;
+}
+
+int edgeCount(int tag) {
+  detail::clearError();
+  detail::State& s = state();
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
+  const Part* p = detail::findPart(s, tag);
+  if (!p) return -1;
+  TopTools_IndexedMapOfShape edges;
+  TopExp::MapShapes(p->shape, TopAbs_EDGE, edges);
+  int count = 0;
+  for (int i = 1; i <= edges.Extent(); ++i) count += BRep_Tool::Degenerated(TopoDS::Edge(edges(i))) ? 0 : 1;
+  return count;
 }
 
 bool partColour(int tag, Rgba& rgba) {

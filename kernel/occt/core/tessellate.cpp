@@ -171,6 +171,25 @@ int tessellateFaces(int tag, double chord, double angle, std::vector<FaceMesh>& 
   });
 }
 
+int triangleCount(int tag, double chord, double angle, long long& count) {
+  count = 0;
+  if (!validTolerances(chord, angle)) {
+    detail::clearError();
+    return fail(kErrInvalidArgument, "invalid tolerances");
+  }
+  return withPart(tag, [&](const Part& part, detail::State&) {
+    mesh(part.shape, chord, angle);
+    TopTools_IndexedMapOfShape map;
+    TopExp::MapShapes(part.shape, TopAbs_FACE, map);
+    for (int i = 1; i <= map.Extent(); ++i) {
+      TopLoc_Location loc;
+      const Handle(Poly_Triangulation) tri = BRep_Tool::Triangulation(TopoDS::Face(map(i)), loc);
+      if (!tri.IsNull()) count += tri->NbTriangles();
+    }
+    return static_cast<int>(kOk);
+  });
+}
+
 int tessellateEdges(int tag, double chord, double angle, std::vector<std::vector<float>>& lines) {
   if (!validTolerances(chord, angle)) {
     detail::clearError();

@@ -88,8 +88,10 @@ int copyPart(int tag, int& copy);
 // did not, kErrInvalidArgument a negative count or a null list.
 int deleteParts(int count, const int* tags);
 int partCount();
-// Face count of the part, -1 (kErrNoSuchPart) when it does not exist.
+// Face count and edge count (degenerate edges left out) of the part, -1
+// (kErrNoSuchPart) when it does not exist.
 int faceCount(int tag);
+int edgeCount(int tag);
 
 // Reads a model file, chosen by its extension (.step/.stp, .iges/.igs, .brep,
 // case-insensitive), into new parts, one per solid (or one per leaf product
@@ -134,6 +136,10 @@ struct FaceMesh {
 // angle in radians, both positive) and returns every face with triangles.
 // kErrNoSuchPart, kErrInvalidArgument, kErrKernel, kErrNoMemory.
 int tessellateFaces(int tag, double chord, double angle, std::vector<FaceMesh>& faces);
+// The number of triangles tessellateFaces gives at these tolerances (the
+// part is meshed, and the mesh kept for the tessellation that follows).
+// Same failures.
+int triangleCount(int tag, double chord, double angle, long long& count);
 // The part's edges as polylines of xyz points, taken from the face mesh made
 // at the same tolerances (the nodes the faces share along each edge), so edge
 // lines and face meshes meet; an edge of no face is discretised on its own.
