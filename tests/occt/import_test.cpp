@@ -83,7 +83,7 @@ TEST_F(Import, BrepFileGivesOnePartPerSolid) {
   ASSERT_EQ(tags.size(), 1u);
   kocct::Part part;
   ASSERT_TRUE(kocct::getPart(tags[0], part));
-  EXPECT_EQ(part.name, "occt_block");  // the file name without extension
+  EXPECT_EQ(part.name, "Import_BrepFileGivesOnePartPerSolid_block");  // the file name without extension
   EXPECT_TRUE(part.faceColours.empty());
   kocct::deleteParts(1, tags.data());
 }

@@ -24,8 +24,12 @@
 namespace occttest {
 
 std::string tempPath(const std::string& name) {
+  // Named for the running test too, so that tests may run side by side.
   const char* dir = std::getenv("MV_TEST_TMP");
-  return std::string(dir && *dir ? dir : "/tmp") + "/occt_" + name;
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string prefix = test ? std::string(test->test_suite_name()) + "_" + test->name() : "occt";
+  for (char& c : prefix) c = c == '/' ? '_' : c;
+  return std::string(dir && *dir ? dir : "/tmp") + "/" + prefix + "_" + name;
 }
 
 std::string readFile(const std::string& path) {

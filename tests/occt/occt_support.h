@@ -17,6 +17,7 @@
 
 namespace occttest {
 
+// A scratch file name of the running test's own.
 std::string tempPath(const std::string& name);
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);

@@ -52,7 +52,10 @@ TEST_P(HostFileRoundTrip, PartsComeBackEqual) {
   EXPECT_EQ(minor, kocct::versionMinor());
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, HostFileRoundTrip, ::testing::Values(kocct::Format::Text, kocct::Format::Binary));
+INSTANTIATE_TEST_SUITE_P(Formats, HostFileRoundTrip, ::testing::Values(kocct::Format::Text, kocct::Format::Binary),
+                         [](const ::testing::TestParamInfo<kocct::Format>& info) {
+                           return info.param == kocct::Format::Text ? "Text" : "Binary";
+                         });
 
 using KernelFiles = OcctTest;
 
