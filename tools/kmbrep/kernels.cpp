@@ -30,13 +30,12 @@ const Magic kMagics[] = {
     {"KSAMPLE TRANSMIT TEXT", Kernel::Sample},
 };
 
-bool exists(const std::string& path) { return std::ifstream(path).good(); }
-
 }  // namespace
 
 Kernel kernelOfFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw ToolError{"cannot open " + path};
+  // A file that cannot be read is reported by the reader that follows.
+  if (!in) return Kernel::Sample;
   // Scans in blocks that overlap by the longest magic, so none is cut apart.
   constexpr std::size_t kBlock = 1 << 20, kOverlap = 32;
   std::string window;
@@ -59,12 +58,6 @@ Kernel kernelOfFile(const std::string& path) {
     if (window.size() > kOverlap) window.erase(0, window.size() - kOverlap);
   }
   return Kernel::Sample;
-}
-
-std::string kernelFileOfKey(const std::string& key) {
-  for (const char* suffix : {".x_t", ".xmt_txt", ".x_b", ".xmt_bin"})
-    if (exists(key + suffix)) return key + suffix;
-  return "";
 }
 
 struct KernelSession::Apps {

@@ -18,12 +18,9 @@ namespace kmbrep {
 enum class Kernel { Sample, Occt };
 
 // The kernel whose transmit data comes first in the file (a host file or a
-// kernel file); the sample kernel when the file holds no kernel data.
-// Throws ToolError when the file cannot be read.
+// kernel file); the sample kernel when the file holds no kernel data or
+// cannot be read (the command's reader then says why).
 Kernel kernelOfFile(const std::string& path);
-// The kernel file of a key: KEY.x_t, KEY.xmt_txt, KEY.x_b or KEY.xmt_bin,
-// the first that exists, or empty.
-std::string kernelFileOfKey(const std::string& key);
 
 // The library and the kernel's host application for one command (one at a
 // time). Throws ToolError when the kernel cannot be started, or is the Open
