@@ -344,7 +344,7 @@ TEST_F(Tool, PictureLeavesOutWhatIsHidden) {
     const ToolRun run = kmbrep("export " + dir + "/" + name + ".mv61 " + dir + "/" + name + ".svg --view front");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const std::string svg = readAll(dir + "/" + name + ".svg");
-    return std::make_pair(run.out.substr(run.out.find(':')), svg.substr(svg.find("<g fill=\"none\"")));
+    return std::make_pair(run.out.substr(run.out.rfind(':')), svg.substr(svg.find("<g fill=\"none\"")));
   };
   const auto front = picture("front"), both = picture("both");
   EXPECT_EQ(front.first, ": 2 of 12 triangles drawn (facing the viewer and not hidden)\n");
