@@ -18,6 +18,8 @@ import subprocess
 import sys
 import tempfile
 
+from occt_rows import occt_rows
+
 UNIT_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 
 
@@ -113,6 +115,7 @@ def rows(runs, resident):
     total = sum(stages.values())
     shares = " / ".join("%s %.0f%%" % (k[:-2], 100.0 * v / total) for k, v in stages.items())
     out.append(("9 demo model, 1000 bodies: " + shares, "%.3f s" % total, "-", "-", "report", "-"))
+    out += occt_rows(runs, paired, fmt_ms)
     return out
 
 
