@@ -112,6 +112,24 @@ TEST_F(Tessellation, EdgePointsAreFaceMeshVertices) {
   kocct::deleteParts(1, &tag);
 }
 
+TEST_F(Tessellation, RenderDrawsTheEdgePolylinesThroughTheSegmentFunctions) {
+  const int tag = addShape(blockWithHole());
+  std::vector<std::vector<float>> lines;
+  ASSERT_EQ(kocct::tessellateEdges(tag, 0.1, 0.4, lines), kocct::kOk);
+  std::vector<kocctapp::Segment> drawn;
+  kocctapp::setSegmentSink(&drawn);
+  EXPECT_EQ(kocct::render(tag, 0.1, 0.4), 0);
+  kocctapp::setSegmentSink(nullptr);
+  ASSERT_EQ(drawn.size(), lines.size());
+  for (std::size_t i = 0; i < drawn.size(); ++i) {
+    EXPECT_EQ(drawn[i].tag, tag);
+    EXPECT_EQ(drawn[i].index, static_cast<int>(i));
+    ASSERT_EQ(drawn[i].points.size(), lines[i].size());
+    for (std::size_t k = 0; k < lines[i].size(); ++k) EXPECT_EQ(static_cast<float>(drawn[i].points[k]), lines[i][k]);
+  }
+  kocct::deleteParts(1, &tag);
+}
+
 TEST_F(Tessellation, ColourMergingGivesOneShapePerDistinctColour) {
   const kocct::Rgba red{1, 0, 0, 1}, blue{0, 0, 1, 1};
   // Seven faces in two colours on one part, and a sphere in red.
