@@ -89,6 +89,12 @@ MVKM_API void mvSetDebugSink(void (*sink)(const char* line));
 MVKM_API int mvFrustrumOpenStreamCount(void);
 MVKM_API int mvFrustrumHasHostStream(void);
 MVKM_API int mvFrustrumSegmentEnd(void);
+/* The last failure that a system call caused (opening, reading, writing,
+ * flushing, closing or removing a kernel file): its status, with the
+ * system's error number (errno) in *osError when osError is not null. Both
+ * are then forgotten, so the next call tells only of a newer failure; 0 and
+ * 0 when there is none (startFileFrustrum forgets it too). */
+MVKM_API int mvFrustrumLastSystemFailure(int* osError);
 
 #ifdef __cplusplus
 }

@@ -3,6 +3,7 @@
 #include "frustrum/MvFrustrum.h"
 #include "host/MvHeap.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -23,26 +24,56 @@ bool ensureLineBuffer(std::size_t needed) {
   return true;
 }
 
-int readFailure(std::FILE* file) { return std::feof(file) ? MV_FR_END_OF_DATA : MV_FR_READ_FAILED; }
+int readFailure(std::FILE* file) {
+  return std::feof(file) ? MV_FR_END_OF_DATA : systemFailure(MV_FR_READ_FAILED);
+}
+
+// The last failure of a system call: its status and error number. Like the
+// rest of the frustrum it is used under the kernel lock.
+struct SystemFailure {
+  int status = MV_FR_OK;
+  int osError = 0;
+};
+SystemFailure gSystemFailure;
 
 }  // namespace
 
-// The buffer is not taken from MvHeap: it is the C library's working memory,
-// and going without it only costs speed.
-char* attachFileBuffer(std::FILE* file) {
-  char* buffer = new (std::nothrow) char[kFileBufferBytes];
-  if (buffer && std::setvbuf(file, buffer, _IOFBF, kFileBufferBytes) != 0) {
-    delete[] buffer;
-    buffer = nullptr;
+StreamFile& StreamFile::operator=(StreamFile&& other) noexcept {
+  if (this != &other) {
+    close();
+    _file = std::move(other._file);
+    _buffer = std::move(other._buffer);
   }
-  return buffer;
+  return *this;
 }
 
-void releaseFileBuffer(char* buffer) { delete[] buffer; }
+bool StreamFile::open(const char* path, const char* mode) {
+  close();
+  _file.reset(std::fopen(path, mode));
+  if (!_file) return false;
+  // The buffer is not taken from MvHeap: it is the C library's working
+  // memory, and going without it only costs speed.
+  _buffer.reset(new (std::nothrow) char[kFileBufferBytes]);
+  if (_buffer && std::setvbuf(_file.get(), _buffer.get(), _IOFBF, kFileBufferBytes) != 0) _buffer.reset();
+  return true;
+}
+
+bool StreamFile::close() {
+  std::FILE* file = _file.release();
+  return !file || std::fclose(file) == 0;
+}
+
+int systemFailure(int status) {
+  gSystemFailure.status = status;
+  gSystemFailure.osError = errno;
+  return status;
+}
+
+void forgetSystemFailure() { gSystemFailure = SystemFailure(); }
 
 int fileWrite(std::FILE* file, const char* data, int count) {
   const std::size_t n = static_cast<std::size_t>(count);
-  return std::fwrite(data, 1, n, file) < n ? MV_FR_WRITE_FAILED : MV_FR_OK;
+  return std::fwrite(data, 1, n, file) < n ? systemFailure(MV_FR_WRITE_FAILED) : MV_FR_OK;
 }
 
 int fileRead(std::FILE* file, char* buffer, int count, int& delivered) {
@@ -65,6 +96,13 @@ void releaseLineBuffer() {
   gLineCapacity = 0;
   MvHeap::release(gLineBuffer);
   gLineBuffer = nullptr;
+}
+
+int takeSystemFailure(int& osError) {
+  const SystemFailure kept = gSystemFailure;
+  forgetSystemFailure();
+  osError = kept.osError;
+  return kept.status;
 }
 
 }  // namespace mvkm

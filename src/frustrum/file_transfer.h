@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 
 namespace mvkm {
 
@@ -15,18 +16,48 @@ namespace mvkm {
 // alignment from costing a system call each.
 constexpr std::size_t kFileBufferBytes = 64 * 1024;
 
-// Gives a just opened file (no I/O done yet) a buffer of kFileBufferBytes
-// and yields it; the caller frees it with releaseFileBuffer once the file is
-// closed. Null when no buffer could be had: the file then keeps the C
-// library's own.
-char* attachFileBuffer(std::FILE* file);
-// Frees a buffer of attachFileBuffer; null is ignored.
-void releaseFileBuffer(char* buffer);
+// A stream's file with the stdio buffer it was given; closed when it goes.
+class StreamFile {
+ public:
+  StreamFile() = default;
+  StreamFile(StreamFile&& other) noexcept = default;
+  // Closes this file first, then takes the other's file and buffer.
+  StreamFile& operator=(StreamFile&& other) noexcept;
+  ~StreamFile() { close(); }
 
-// Writes count (0 or more) bytes: 0, or 12 when fewer were written.
+  // Opens path with an fopen mode and gives the file a buffer of
+  // kFileBufferBytes (it keeps the C library's own when none can be had).
+  // True when it opened; else errno tells why.
+  bool open(const char* path, const char* mode);
+  // Closes the file now: true when it closed cleanly or there was none.
+  bool close();
+  std::FILE* get() const { return _file.get(); }
+  explicit operator bool() const { return _file != nullptr; }
+
+ private:
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  // Declared before the file, so that it outlives it: closing flushes
+  // through it.
+  std::unique_ptr<char[]> _buffer;
+  std::unique_ptr<std::FILE, Closer> _file;
+};
+
+// Keeps the system's error number (errno) of the call that has just failed
+// with `status`, and yields status. mvFrustrumLastSystemFailure hands both
+// out.
+int systemFailure(int status);
+// Forgets the kept failure; the frustrum's start calls it.
+void forgetSystemFailure();
+// The kept failure's status (0 when none) and error number, forgotten.
+int takeSystemFailure(int& osError);
+
+// Writes count (0 or more) bytes: 0, or 12 when fewer were written (a
+// system failure).
 int fileWrite(std::FILE* file, const char* data, int count);
 // Reads up to count (1 or more) bytes into buffer: 0 with `delivered` set,
-// 4 when the file is at its end, 13 on a read error.
+// 4 when the file is at its end, 13 on a read error (a system failure).
 int fileRead(std::FILE* file, char* buffer, int count, int& delivered);
 // Reads one line of at most maxChars (1 or more) characters, line feed
 // included, into the line buffer: 0 with `line` (valid until the next read

@@ -67,26 +67,26 @@ int writeHeaderData(std::FILE* file, const char* data, int length) {
 }
 
 int writeTextHeader(const FrustrumStream& s, const char* data, int length) {
-  int status = writeText(s.file, kBannerLine1);
-  if (status == MV_FR_OK) status = writeText(s.file, kBannerLine2);
+  int status = writeText(s.file.get(), kBannerLine1);
+  if (status == MV_FR_OK) status = writeText(s.file.get(), kBannerLine2);
   for (const char* line : kPart1Lines) {
-    if (status == MV_FR_OK) status = writeText(s.file, line);
+    if (status == MV_FR_OK) status = writeText(s.file.get(), line);
   }
-  if (status == MV_FR_OK) status = writeField(s.file, "FORMAT=", formatHeaderName(s.format));
-  if (status == MV_FR_OK) status = writeField(s.file, "GUISE=", guiseHeaderName(s.guise));
-  if (status == MV_FR_OK) status = writeField(s.file, "KEY=", s.key);
-  if (status == MV_FR_OK) status = writeField(s.file, "FILE=", s.name);
-  if (status == MV_FR_OK) status = writeText(s.file, "DATE=unknown;\n**PART2;\n");
-  if (status == MV_FR_OK) status = writeHeaderData(s.file, data, length);
-  if (status == MV_FR_OK) status = writeText(s.file, "**PART3;\n");
-  if (status == MV_FR_OK) status = writeText(s.file, kEndOfHeaderLine);
+  if (status == MV_FR_OK) status = writeField(s.file.get(), "FORMAT=", formatHeaderName(s.format));
+  if (status == MV_FR_OK) status = writeField(s.file.get(), "GUISE=", guiseHeaderName(s.guise));
+  if (status == MV_FR_OK) status = writeField(s.file.get(), "KEY=", s.key);
+  if (status == MV_FR_OK) status = writeField(s.file.get(), "FILE=", s.name);
+  if (status == MV_FR_OK) status = writeText(s.file.get(), "DATE=unknown;\n**PART2;\n");
+  if (status == MV_FR_OK) status = writeHeaderData(s.file.get(), data, length);
+  if (status == MV_FR_OK) status = writeText(s.file.get(), "**PART3;\n");
+  if (status == MV_FR_OK) status = writeText(s.file.get(), kEndOfHeaderLine);
   return status;
 }
 
 }  // namespace
 
 int writeHeader(const FrustrumStream& stream, const char* headerData, int length) {
-  if (stream.guise == MV_GUISE_DEBUG_REPORT) return writeText(stream.file, kXmlDeclaration);
+  if (stream.guise == MV_GUISE_DEBUG_REPORT) return writeText(stream.file.get(), kXmlDeclaration);
   return writeTextHeader(stream, headerData, length);
 }
 
@@ -94,11 +94,11 @@ int skipHeader(const FrustrumStream& stream) {
   for (bool first = true;; first = false) {
     const char* line = nullptr;
     int length = 0;
-    const int status = fileReadLine(stream.file, kHeaderLineChars, line, length);
+    const int status = fileReadLine(stream.file.get(), kHeaderLineChars, line, length);
     if (status != MV_FR_OK) return status;
     if (std::strncmp(line, kEndOfHeaderMark, sizeof kEndOfHeaderMark - 1) == 0) return MV_FR_OK;
     if (first && std::strncmp(line, kBannerLine1, kFixedLineBytes) != 0) {
-      std::rewind(stream.file);
+      std::rewind(stream.file.get());
       return MV_FR_OK;
     }
   }

@@ -15,71 +15,72 @@
 namespace mvkm {
 namespace {
 
-// A file being opened for a stream: closed again unless the stream keeps
-// it; a file that an open for writing created is removed as well (a file
-// that was there before, a device say, is left in place).
+// A file being opened for a stream: closed again unless a stream record
+// takes it; a file that an open for writing created is removed as well,
+// unless the stream is kept (a file that was there before, a device say, is
+// left in place).
 class PendingFile {
  public:
   explicit PendingFile(bool forWriting) : _forWriting(forWriting) {}
-  // The buffer goes after the file is closed: closing may still use it.
   ~PendingFile() {
-    if (_file) {
-      std::fclose(_file);
-      if (_created) std::remove(_name);
-    }
-    releaseFileBuffer(_buffer);
+    if (_kept) return;
+    // Closed before it is removed; a record that took it has closed it.
+    const bool opened = static_cast<bool>(_file) || _handedOver;
+    _file.close();
+    if (opened && _created) std::remove(_name);
   }
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
 
-  // Opens `name` (at most 255 characters); true when it opened.
+  // Opens `name` (at most 255 characters); true when it opened, else errno
+  // tells why.
   bool open(const char* name, const char* mode) {
     std::error_code ignored;
     _created = _forWriting && !std::filesystem::exists(name, ignored);
-    _file = std::fopen(name, mode);
     std::memcpy(_name, name, std::strlen(name) + 1);
-    if (_file) _buffer = attachFileBuffer(_file);
-    return _file != nullptr;
+    return _file.open(name, mode);
   }
-  std::FILE* get() const { return _file; }
   const char* name() const { return _name; }
-  // The stream keeps the file and its buffer from now on.
-  void keep(FrustrumStream& stream) {
-    stream.fileBuffer = _buffer;
-    _buffer = nullptr;
-    _file = nullptr;
+  // The record owns the file from now on.
+  void handTo(FrustrumStream& stream) {
+    stream.file = std::move(_file);
+    _handedOver = true;
   }
+  // The stream is open: its file stays.
+  void keep() { _kept = true; }
 
  private:
-  std::FILE* _file = nullptr;
-  char* _buffer = nullptr;
+  StreamFile _file;
   bool _forWriting;
   bool _created = false;
+  bool _handedOver = false;
+  bool _kept = false;
   char _name[kNameBytes] = {};
 };
 
-// Creates the record for an opened file and lets `prepare` write or skip the
-// header; a failing header drops the record again, and `pending` closes the
-// file. 0 with the id in `streamId`, or the failure.
+// Creates the record for an opened file, hands it the file and lets
+// `prepare` write or skip the header; a failing header drops the record
+// again, which closes the file. 0 with the id in `streamId`, or the failure.
 template <class Prepare>
 int adoptFile(PendingFile& pending, int guise, int format, int mode, const char* key, int& streamId,
               Prepare prepare) {
   FrustrumStream* stream = nullptr;
-  int status = createStream(pending.get(), guise, format, mode, pending.name(), key, stream);
+  int status = createStream(guise, format, mode, pending.name(), key, stream);
   if (status != MV_FR_OK) return status;
+  pending.handTo(*stream);
   status = prepare(*stream);
   if (status != MV_FR_OK) {
     unlinkStream(stream);
     return status;
   }
-  pending.keep(*stream);
+  pending.keep();
   streamId = stream->id;
   return MV_FR_OK;
 }
 
 int openHostStreamRecord(int guise, int format, int mode, int& streamId) {
   FrustrumStream* stream = nullptr;
-  const int status = createStream(nullptr, guise, format, mode, "", "", stream);
+  const int status = createStream(guise, format, mode, "", "", stream);
   if (status == MV_FR_OK) streamId = stream->id;
   return status;
 }
@@ -102,7 +103,7 @@ int openForWriting(int guise, int format, const char* key, int keyLength, const 
 
   // Every format is written in binary mode, so a line feed is one byte.
   PendingFile pending(true);
-  if (!pending.open(name, "wb")) return MV_FR_OPEN_FAILED;
+  if (!pending.open(name, "wb")) return systemFailure(MV_FR_OPEN_FAILED);
   return adoptFile(pending, guise, format, kModeWrite, keyText, streamId,
                    [&](const FrustrumStream& s) { return writeHeader(s, headerData, headerLength); });
 }
@@ -116,7 +117,7 @@ int openCandidates(const char* base, int guise, int format, PendingFile& pending
     if (status != MV_FR_OK) return status;
     if (pending.open(name, formatReadMode(format))) return MV_FR_OK;
   }
-  return MV_FR_NO_FILE;
+  return systemFailure(MV_FR_NO_FILE);
 }
 
 // Opens the file of a key: schema keys are looked for in lower case in the

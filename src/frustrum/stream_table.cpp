@@ -41,8 +41,7 @@ void copyName(char (&to)[kNameBytes], const char* from) {
 
 }  // namespace
 
-int createStream(std::FILE* file, int guise, int format, int mode, const char* name, const char* key,
-                 FrustrumStream*& out) {
+int createStream(int guise, int format, int mode, const char* name, const char* key, FrustrumStream*& out) {
   void* block = MvHeap::allocate(sizeof(FrustrumStream));
   if (!block) return MV_FR_OPEN_FAILED;
   const int id = takeLowestFreeId();
@@ -62,7 +61,6 @@ int createStream(std::FILE* file, int guise, int format, int mode, const char* n
   s->guise = guise;
   s->format = format;
   s->mode = mode;
-  s->file = file;
   copyName(s->name, name);
   copyName(s->key, key);
   ++gOpenCount;
@@ -85,7 +83,6 @@ void unlinkStream(FrustrumStream* stream) {
     gHead = stream->next;
   }
   if (stream->next) stream->next->prev = stream->prev;
-  releaseFileBuffer(stream->fileBuffer);
   stream->~FrustrumStream();
   MvHeap::release(stream);
   --gOpenCount;
@@ -102,6 +99,7 @@ MVKM_API void startFileFrustrum(int* ifail) {
   // Ids of streams still open stay taken, so that no two open streams share
   // an id.
   std::memset(mvkm::gStreamIds, 0, sizeof mvkm::gStreamIds);
+  mvkm::forgetSystemFailure();
   for (const mvkm::FrustrumStream* s = mvkm::gHead; s; s = s->next) mvkm::gStreamIds[s->id - 1] = s->id;
   if (ifail) *ifail = MV_FR_OK;
 }
@@ -112,8 +110,7 @@ MVKM_API void stopFileFrustrum(int* ifail) {
   mvkm::FrustrumStream* s = mvkm::gHead;
   while (s) {
     mvkm::FrustrumStream* next = s->next;
-    if (s->file) std::fclose(s->file);
-    mvkm::releaseFileBuffer(s->fileBuffer);
+    // The record closes its file; stop has no status for a failed close.
     s->~FrustrumStream();
     MvHeap::release(s);
     s = next;

@@ -3,7 +3,7 @@
 #ifndef MVKM_FRUSTRUM_STREAM_TABLE_H
 #define MVKM_FRUSTRUM_STREAM_TABLE_H
 
-#include <cstdio>
+#include "frustrum/file_transfer.h"
 
 namespace mvkm {
 
@@ -14,10 +14,9 @@ constexpr int kMaxNameLength = kNameBytes - 1;
 
 enum StreamMode { kModeRead = 1, kModeWrite = 2 };
 
-// One open stream. A null `file` marks a host-stream record, whose bytes go
-// to and come from the current host stream. `fileBuffer` is the stdio buffer
-// the file was given (null: the C library's own); it is freed with the
-// record, so the file must be closed before the record goes.
+// One open stream. It owns its file, which is closed when the record goes;
+// a record without a file is a host-stream record, whose bytes go to and
+// come from the current host stream.
 struct FrustrumStream {
   FrustrumStream* next;
   FrustrumStream* prev;
@@ -27,20 +26,17 @@ struct FrustrumStream {
   int mode;
   char name[kNameBytes];
   char key[kNameBytes];
-  std::FILE* file;
-  char* fileBuffer;
+  StreamFile file;
 };
 
-// Creates a record for `file` (null for a host-stream record) at the tail of
-// the list with the lowest free stream id: 0 and the record in `out`, or 10
-// when no id is free or no memory is left. The file stays the caller's
-// until the record has been created.
-int createStream(std::FILE* file, int guise, int format, int mode, const char* name, const char* key,
-                 FrustrumStream*& out);
+// Creates a record without a file at the tail of the list with the lowest
+// free stream id: 0 and the record in `out`, or 10 when no id is free or no
+// memory is left.
+int createStream(int guise, int format, int mode, const char* name, const char* key, FrustrumStream*& out);
 // The first record in opening order with this id, or null.
 FrustrumStream* findStream(int id);
-// Frees the record's id, unlinks and frees the record and its file buffer.
-// Its file, if any, is not touched: the caller closes it first.
+// Frees the record's id, unlinks and frees the record; its file, if still
+// open, is closed.
 void unlinkStream(FrustrumStream* stream);
 int openStreamCount();
 

@@ -21,16 +21,16 @@ FrustrumStream* transferStream(int guise, int id, int mode) {
 
 int writeStream(const FrustrumStream& s, const char* bytes, int count) {
   if (!s.file) return hostStreamWrite(bytes, count);
-  const int status = fileWrite(s.file, bytes, count);
+  const int status = fileWrite(s.file.get(), bytes, count);
   if (status != MV_FR_OK || s.guise != MV_GUISE_JOURNAL) return status;
   // A journal on disk is complete after every write; a flush that fails has
   // not written the data.
-  return std::fflush(s.file) == 0 ? MV_FR_OK : MV_FR_WRITE_FAILED;
+  return std::fflush(s.file.get()) == 0 ? MV_FR_OK : systemFailure(MV_FR_WRITE_FAILED);
 }
 
 int readStream(const FrustrumStream& s, char* buffer, int count, int& delivered) {
   if (!s.file) return hostStreamRead(buffer, count, delivered);
-  return fileRead(s.file, buffer, count, delivered);
+  return fileRead(s.file.get(), buffer, count, delivered);
 }
 
 int closeStream(int id, int action) {
@@ -42,11 +42,11 @@ int closeStream(int id, int action) {
   char name[kNameBytes];
   std::memcpy(name, s->name, sizeof name);
   // The record goes even when fclose fails: its handle is no longer valid.
-  const bool closed = !s->file || std::fclose(s->file) == 0;
+  int status = s->file.close() ? MV_FR_OK : systemFailure(MV_FR_CLOSE_FAILED);
   unlinkStream(s);
   // An abandoned file goes even when its close failed: the kernel gave it up.
-  const bool removed = !abandon || std::remove(name) == 0;
-  return closed && removed ? MV_FR_OK : MV_FR_CLOSE_FAILED;
+  if (abandon && std::remove(name) != 0 && status == MV_FR_OK) status = systemFailure(MV_FR_CLOSE_FAILED);
+  return status;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "base/report.h"
 #include "element/MvKMBrep.h"
 #include "element/kernel_lock.h"
+#include "tess/body_list.h"
 
 unsigned MvKMBrep::getBBox(MvBox3f& box) const {
   // One read of the registration, so a concurrent change cannot slip in
@@ -18,10 +19,8 @@ unsigned MvKMBrep::getBBox(MvBox3f& box) const {
   MvAVec<MvVec3<float>> points;
   box.makeEmpty();
 
-  const MvVec<int> kmBodyList(_vKMPartList);
-  // A short copy means storage ran out (already reported by the vector):
-  // a box over some of the parts would be wrong, so fail.
-  if (kmBodyList.length() != _vKMPartList.length()) return mvkm::passOn();
+  MvVec<int> kmBodyList;
+  if (!mvkm::copyBodyList(_vKMPartList, kmBodyList)) return mvkm::passOn();
 
   for (int i = 0; i < kmBodyList.length(); ++i) {
     if (!bboxCB(kmBodyList[i], minPt, maxPt)) return mvkm::fail("getBBox", "_pfKmBBoxCB(kmBodyList[i], minPt, maxPt)");

@@ -3,15 +3,14 @@
 #include "base/report.h"
 #include "element/MvKMBrep.h"
 #include "element/kernel_lock.h"
+#include "tess/body_list.h"
 
 unsigned MvKMBrep::getMvEdgeShape(KmBrepTessParams& kmTessPara, MvAutoPtrVec<MvPolylineSet>& vpPLS) const {
   static const char* const kOp = "getMvEdgeShape";
   mvkm::KernelLockGuard lock;
 
-  const MvVec<int> kmBodyList(_vKMPartList);
-  // A short copy means storage ran out (already reported by the vector):
-  // edges of some bodies would be missing.
-  if (kmBodyList.length() != _vKMPartList.length()) return mvkm::passOn();
+  MvVec<int> kmBodyList;
+  if (!mvkm::copyBodyList(_vKMPartList, kmBodyList)) return mvkm::passOn();
   if (!_sizeTessParams(kOp, kmTessPara)) return 0;
 
   MvAutoPtrVec<MvPolylineSet> vpBodyPLS;

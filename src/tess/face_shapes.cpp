@@ -3,6 +3,7 @@
 #include "base/report.h"
 #include "element/MvKMBrep.h"
 #include "element/kernel_lock.h"
+#include "tess/body_list.h"
 
 namespace {
 
@@ -38,10 +39,8 @@ unsigned MvKMBrep::_getFaceShapeColorArray(KmBrepTessParams& kmTessPara,
   if (!tessCB) return mvkm::fail(kGatherOp, "_pfKmTessCB != NULL");
   mvkm::KernelLockGuard lock;
 
-  const MvVec<int> kmBodyList(_vKMPartList);
-  // A short copy means storage ran out (already reported by the vector):
-  // shapes of some bodies would be missing.
-  if (kmBodyList.length() != _vKMPartList.length()) return mvkm::passOn();
+  MvVec<int> kmBodyList;
+  if (!mvkm::copyBodyList(_vKMPartList, kmBodyList)) return mvkm::passOn();
   if (!_sizeTessParams(kGatherOp, kmTessPara)) return 0;
 
   pFaceShapeList.setLength(0);

@@ -1,6 +1,8 @@
 // Reading, writing and closing file streams, small and far larger than one file buffer.
 #include "frustrum_test_util.h"
 
+#include <cerrno>
+
 using namespace frustrum_test;
 
 namespace {
@@ -101,14 +103,34 @@ TEST_F(TransferTest, AFullDeviceDropsTheStreamAndKeepsTheFile) {
   int id = 0;
   EXPECT_EQ(openWrite(MV_GUISE_ROLLBACK, 3, "/dev/full", std::string(1 << 17, 'h') + ";", id), MV_FR_WRITE_FAILED);
   EXPECT_EQ(id, -1);
+  int osError = 0;
+  EXPECT_EQ(mvFrustrumLastSystemFailure(&osError), MV_FR_WRITE_FAILED);
+  EXPECT_EQ(osError, ENOSPC);
   ASSERT_EQ(openWrite(MV_GUISE_ROLLBACK, 3, "/dev/full", "", id), 0);
   EXPECT_EQ(id, 1);
   EXPECT_EQ(writeTo(MV_GUISE_ROLLBACK, id, "data"), 0);
   EXPECT_EQ(closeStream(MV_GUISE_ROLLBACK, id, 1), MV_FR_CLOSE_FAILED);
+  EXPECT_EQ(mvFrustrumLastSystemFailure(&osError), MV_FR_CLOSE_FAILED);
+  EXPECT_EQ(osError, ENOSPC);
   EXPECT_EQ(mvFrustrumOpenStreamCount(), 0);
   EXPECT_TRUE(fs::exists("/dev/full"));
   ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_TEXT, "", "", id), 0);
   EXPECT_EQ(id, 1);
+}
+
+// A failure that a system call caused is kept with the system's error
+// number and handed out once.
+TEST_F(TransferTest, ASystemFailureKeepsTheSystemsErrorNumber) {
+  ScratchDir dir;
+  int id = 0, osError = -1;
+  EXPECT_EQ(openRead(MV_GUISE_TRANSMIT, MV_FORMAT_TEXT, dir / "missing", 0, id), MV_FR_NO_FILE);
+  EXPECT_EQ(mvFrustrumLastSystemFailure(&osError), MV_FR_NO_FILE);
+  EXPECT_EQ(osError, ENOENT);
+  EXPECT_EQ(mvFrustrumLastSystemFailure(&osError), 0);
+  EXPECT_EQ(osError, 0);
+  EXPECT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_TEXT, dir / "none/k", "", id), MV_FR_OPEN_FAILED);
+  EXPECT_EQ(mvFrustrumLastSystemFailure(&osError), MV_FR_OPEN_FAILED);
+  EXPECT_EQ(osError, ENOENT);
 }
 
 }  // namespace
