@@ -2,6 +2,9 @@
 
 #include "MvKMBrep61.h"
 #include "ksample/kernel.h"
+#if defined(KMBREP_WITH_OCCT)
+#include "kocct/kernel.h"
+#endif
 
 namespace kmbrep {
 
@@ -191,9 +194,16 @@ std::string commandHelp(const std::string& command) {
 std::string versionText() {
   int major = 0, minor = 0;
   ksample::version(major, minor);
-  return std::string("kmbrep ") + MvKMBrepLib::version() + "\nlibrary: MvKMBrep61 " + MvKMBrepLib::version() +
-         ", build " + MvKMBrepLib::build() + "\nkernels: sample kernel " + std::to_string(major) + "." +
-         std::to_string(minor) + " (host files .mv61, transmit files .x_t and .x_b)\n";
+  std::string text = std::string("kmbrep ") + MvKMBrepLib::version() + "\nlibrary: MvKMBrep61 " +
+                     MvKMBrepLib::version() + ", build " + MvKMBrepLib::build() + "\nkernels: sample kernel " +
+                     std::to_string(major) + "." + std::to_string(minor) +
+                     " (host files .mv61, transmit files .x_t and .x_b)\n";
+#if defined(KMBREP_WITH_OCCT)
+  text += "         Open CASCADE " + std::to_string(kocct::versionMajor()) + "." +
+          std::to_string(kocct::versionMinor()) +
+          " (host files of its parts, models .step .stp .iges .igs .brep)\n";
+#endif
+  return text;
 }
 
 }  // namespace kmbrep
