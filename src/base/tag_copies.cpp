@@ -9,12 +9,18 @@ namespace mvkm {
 bool copyTagsThroughKernel(const EntityCalls& calls, const int* tags, int count, MvVec<int>& copies) {
   unsigned (*const copy)(int, int&) = calls.copy;
   if (!copy) return false;
+  // The copy job may change the list the tags come from (append to the
+  // source element, say) and so free its storage: the tags are read from a
+  // snapshot taken before the first call.
+  MvVec<int> snapshot;
+  if (!snapshot.append(tags, count)) return false;
+  const int* const source = snapshot.begin();
   // The latest copy, while it exists in the kernel but is not yet recorded.
   int made = 0;
   bool unrecorded = false;
   try {
     for (int i = 0; i < count; ++i) {
-      if (!copy(tags[i], made)) return false;
+      if (!copy(source[i], made)) return false;
       unrecorded = true;
       if (!copies.append(made)) {
         unrecorded = false;

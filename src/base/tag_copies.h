@@ -15,8 +15,10 @@ struct EntityCalls {
 
 // Copies count tags through the copy job, in order, and appends each copy's
 // tag to `copies`. Stops at the first failure; a missing copy job counts as
-// a failure. Returns true when every tag was copied. The source is read
-// only, so it may be a list the caller appends the copies to afterwards. If
+// a failure (as is a snapshot of the tags that cannot be taken: reported).
+// Returns true when every tag was copied. The tags are read from a snapshot,
+// so the copy job may change the list they come from, and it may be a list
+// the caller appends the copies to afterwards. If
 // the copy job throws, the copies made are released and the exception
 // passes on.
 bool copyTagsThroughKernel(const EntityCalls& calls, const int* tags, int count, MvVec<int>& copies);

@@ -4,6 +4,7 @@
 #define MVKM_BASE_TYPE_IDENTITY_H
 
 #include "host/MvBase.h"
+#include "host/MvErrorState.h"
 
 namespace mvkm {
 
@@ -17,15 +18,19 @@ void destructClassType(MvType*& type);
 const MvType& typeOrBase(const MvType* type);
 
 // Copies `self` through T's copy constructor into out. 1 with out set, or
-// 0 with out null when no memory is left or the copy constructor throws.
+// 0 with out null when the copy constructor throws or no memory is left;
+// the latter is reported under className with `condition` and code 20, so
+// that a host passing the failure on passes a real one.
 template <class T>
-unsigned cloneObject(const T& self, MvBase*& out) {
+unsigned cloneObject(const T& self, const char* className, const char* condition, MvBase*& out) {
   out = nullptr;
+  bool threw = false;
   try {
     out = new T(self);
   } catch (...) {
-    out = nullptr;
+    threw = true;
   }
+  if (!out && !threw) MvErrorState::throwStdError(className, "_clone", condition, MvErrorState::kAllocation);
   return out ? 1u : 0u;
 }
 
@@ -50,6 +55,8 @@ unsigned cloneObject(const T& self, MvBase*& out) {
   unsigned Class::isOfExactType(const MvType& t) const { return &t == __type ? 1u : 0u; }            \
   unsigned Class::isStreamable() const { return 1; }                                                 \
   const MvType& Class::type() const { return mvkm::typeOrBase(__type); }                             \
-  unsigned Class::_clone(MvBase*& out) const { return mvkm::cloneObject(*this, out); }
+  unsigned Class::_clone(MvBase*& out) const {                                                      \
+    return mvkm::cloneObject(*this, #Class, "Allocation failed: out = new " #Class "(*this)", out);  \
+  }
 
 #endif

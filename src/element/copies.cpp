@@ -2,6 +2,7 @@
 #include "element/MvKMBrep.h"
 #include "element/kernel_lock.h"
 #include "element/entity_calls.h"
+#include "element/owned_parts.h"
 
 MvKMBrep::MvKMBrep(const MvKMBrep& src) : MvBase() {
   // A partial copy is not kept: the guard gives back the copies made.
@@ -31,6 +32,11 @@ MvKMBrep::~MvKMBrep() {
     removeAllParts();
   } catch (...) {
   }
-  _vbHasOwnerFlagList = MvVec<unsigned int>();
+  // When removeAllParts did not get to its end (the missing lock's report
+  // threw in throw-on-error mode, say), the owned parts still go back.
+  try {
+    mvkm::releaseOwnedParts(_vKMPartList, _vbHasOwnerFlagList, pfKmReleaseCB);
+  } catch (...) {
+  }
   _pKmBrepOnFly = nullptr;
 }

@@ -5,6 +5,9 @@
 #include "element/MvKMBrep.h"
 #include "element/entity_calls.h"
 #include "element/kernel_lock.h"
+#include "element/owned_parts.h"
+
+#include <utility>
 
 namespace {
 
@@ -29,7 +32,37 @@ class TagRollback {
   bool _kept = false;
 };
 
+// Appends n copies of flag. The storage grows as an append's does (to at
+// least double), so that one-part appends cost amortised constant time;
+// false (reported by the vector) when it cannot grow.
+bool appendFlags(MvVec<unsigned int>& flags, unsigned int flag, int n) {
+  if (n <= 0) return true;
+  const int before = flags.length();
+  flags[before + n - 1] = flag;  // a growing access grows by the append rule
+  if (flags.length() != before + n) return false;
+  for (int i = before; i < before + n - 1; ++i) flags[i] = flag;
+  return true;
+}
+
 }  // namespace
+
+namespace mvkm {
+
+void releaseOwnedParts(MvVec<int>& tags, MvVec<unsigned int>& flags, MvKMBrep::KmReleaseCB release) {
+  // The owned tags move to the front of the list's own storage, in list
+  // order; the lists are detached from the element before the call, so a
+  // callback that looks at the element finds it empty.
+  int owned = 0;
+  const int n = tags.length() < flags.length() ? tags.length() : flags.length();
+  for (int i = 0; i < n; ++i)
+    if (flags[i] == 0) tags[owned++] = tags[i];
+  MvVec<int> detached(std::move(tags));
+  const MvVec<unsigned int> detachedFlags(std::move(flags));
+  detached.setLength(owned);
+  if (owned > 0 && release) release(owned, detached.ptr());
+}
+
+}  // namespace mvkm
 
 MvKMBrep::MvKMBrep() = default;
 
@@ -42,11 +75,9 @@ unsigned MvKMBrep::appendKmPart(const MvVec<int>& kmPartList, unsigned bHasOwner
   // length before it grows and re-reads it from the new storage.
   if (!_vKMPartList.append(kmPartList)) return mvkm::fail("appendKmPart", "_vKMPartList.append(kmPartList)");
   const int added = _vKMPartList.length() - before;
-  const int flagsBefore = _vbHasOwnerFlagList.length();
-  if (!_vbHasOwnerFlagList.setLength(flagsBefore + added))
+  if (!appendFlags(_vbHasOwnerFlagList, bHasOwner, added))
     return mvkm::fail("appendKmPart", "_vbHasOwnerFlagList.append(bHasOwner)");
   rollback.keep();
-  for (int i = flagsBefore; i < flagsBefore + added; ++i) _vbHasOwnerFlagList[i] = bHasOwner;
   if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) return mvkm::fail("appendKmPart", kInvariant);
   return 1;
 }
@@ -59,15 +90,13 @@ unsigned MvKMBrep::copyAppendKmPart(const MvVec<int>& kmPartList) {
   mvkm::UnownedTags copies(mvkm::entityCalls());
   const bool complete =
       mvkm::copyTagsThroughKernel(mvkm::entityCalls(), kmPartList.begin(), kmPartList.length(), copies.tags);
-  const int before = _vKMPartList.length();
   {
     TagRollback rollback(_vKMPartList);
-    if (!_vKMPartList.append(copies.tags) || !_vbHasOwnerFlagList.setLength(before + copies.tags.length()))
+    if (!_vKMPartList.append(copies.tags) || !appendFlags(_vbHasOwnerFlagList, 0, copies.tags.length()))
       return mvkm::passOn();
     rollback.keep();
   }
   copies.keep();
-  for (int i = before; i < before + copies.tags.length(); ++i) _vbHasOwnerFlagList[i] = 0;
   // The copies made before a failed copy stay as parts; the copy callback's
   // failure is passed on.
   if (!complete) return mvkm::passOn();
@@ -93,18 +122,7 @@ unsigned MvKMBrep::removeAllParts() {
   mvkm::KernelLockGuard lock;
   if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) return mvkm::fail("removeAllParts", kInvariant);
   if (!pfKmReleaseCB) return mvkm::fail("removeAllParts", "pfKmReleaseCB != NULL");
-  int owned = 0;
-  for (int i = 0; i < _vbHasOwnerFlagList.length(); ++i)
-    if (_vbHasOwnerFlagList[i] == 0) ++owned;
-  // Room for every owned tag is taken before the lists are emptied, so that
-  // no owned entity can be forgotten without being released.
-  MvVec<int> released(owned);
-  if (owned > 0 && released.allocatedLength() < owned) return mvkm::passOn();
-  for (int i = 0; i < _vKMPartList.length(); ++i)
-    if (_vbHasOwnerFlagList[i] == 0) released.append(_vKMPartList[i]);
-  MvVec<int>().swap(_vKMPartList);
-  MvVec<unsigned int>().swap(_vbHasOwnerFlagList);
-  if (released.length() > 0) pfKmReleaseCB(released.length(), released.ptr());
+  mvkm::releaseOwnedParts(_vKMPartList, _vbHasOwnerFlagList, pfKmReleaseCB);
   return 1;
 }
 

@@ -18,6 +18,7 @@
 
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -68,14 +69,14 @@ class MvVecBASE {
   }
 
   // Storage for exactly o's length, elements copied by kind. When the
-  // storage cannot be obtained the failure is passed on and nothing copied.
+  // storage (also that of an inner vector) cannot be obtained the failure is
+  // passed on and nothing copied.
   MvVecBASE(const MvVecBASE& o) : MvVecBASE() {
     if (o.len <= 0) return;
-    if (!reallocMem(o.len, 0, 0)) {
+    if (!reallocMem(o.len, 0, 0) || !copyElements(data, o.data, o.len)) {
       MvErrorState::rethrowError();
       return;
     }
-    copyElements(data, o.data, o.len);
     len = o.len;
   }
 
@@ -145,14 +146,25 @@ class MvVecBASE {
   }
 
   // Appends n elements copied by kind from src. src may point into this
-  // vector's own elements.
+  // vector's own elements, but a range that starts in its storage and runs
+  // past its elements is refused (code 1): it would read what is not an
+  // element. When an inner vector cannot be copied the failure is passed on
+  // and the length stays.
   unsigned append(const T* src, int n) {
     if (n <= 0) return 1;
+    // Pointers into other blocks are ordered only by std::less.
+    const std::less<const T*> below;
+    const bool aliased = data && !below(src, data) && below(src, data + allocLen);
+    const std::ptrdiff_t at = aliased ? src - data : 0;
+    if (aliased && at + n > len) {
+      MvErrorState::throwStdError("MvVecBase", "append", "src + n <= end() for a source inside the vector",
+                                  MvErrorState::kIndex);
+      return 0;
+    }
     const long long need = static_cast<long long>(len) + n;
     if (need > allocLen) {
-      // Growing releases the old block; remember where an aliased source sat.
-      const bool aliased = data && src >= data && src < data + len;
-      const std::ptrdiff_t at = aliased ? src - data : 0;
+      // Growing releases the old block: an aliased source is found again in
+      // the new one.
       const int grown = grownLength(need);
       if (grown < 0 || !reallocMem(grown, 1, 0)) {
         MvErrorState::rethrowError();
@@ -160,7 +172,10 @@ class MvVecBASE {
       }
       if (aliased) src = data + at;
     }
-    copyElements(data + len, src, n);
+    if (!copyElements(data + len, src, n)) {
+      MvErrorState::rethrowError();
+      return 0;
+    }
     len += n;
     return 1;
   }
@@ -295,13 +310,44 @@ class MvVecBASE {
     return static_cast<int>(n);
   }
 
-  static void copyElements(T* dst, const T* src, int n) {
+  // Whether a copied element holds all of its source: an inner vector whose
+  // storage could not be obtained comes out empty.
+  template <class U>
+  static auto copiedWhole(const U& copy, const U& src, int) -> decltype(copy.length(), bool()) {
+    return copy.length() == src.length();
+  }
+  template <class U>
+  static bool copiedWhole(const U&, const U&, long) {
+    return true;
+  }
+
+  // Copies n elements by kind into raw storage. False when an inner vector
+  // could not be copied; the copies made are destroyed then, and also when a
+  // copy throws (the exception passes on).
+  static bool copyElements(T* dst, const T* src, int n) {
     if (kPlain) {
       std::memcpy(static_cast<void*>(dst), static_cast<const void*>(src),
                   sizeof(T) * static_cast<std::size_t>(n));
-    } else {
-      for (int i = 0; i < n; ++i) new (dst + i) T(src[i]);
+      return true;
     }
+    int made = 0;
+    bool whole = true;
+    try {
+      for (; made < n && whole; ++made) {
+        new (dst + made) T(src[made]);
+        whole = copiedWhole(dst[made], src[made], 0);
+      }
+    } catch (...) {
+      destroyRange(dst, 0, made);
+      throw;
+    }
+    if (!whole) destroyRange(dst, 0, made);
+    return whole;
+  }
+
+  static void destroyRange(T* block, int from, int to) {
+    for (int i = from; i < to; ++i) block[i].~T();
+    std::memset(static_cast<void*>(block + from), 0, sizeof(T) * static_cast<std::size_t>(to - from));
   }
 
   static void placeNew(T* block, int from, int to) {

@@ -8,6 +8,8 @@
 #include "element/entity_calls.h"
 #include "host/MvErrorState.h"
 
+#include <utility>
+
 MvKMBrepOnFly::MvKMBrepOnFly() = default;
 
 MvBase* mvkm::holderObject(const MvKMBrepOnFly* holder) { return const_cast<MvKMBrepOnFly*>(holder); }
@@ -75,12 +77,13 @@ unsigned MvKMBrepOnFly::removeKmEntity(int index, unsigned bCleaned) {
 unsigned MvKMBrepOnFly::unloadKmEntity() {
   MvKMBrep::KmReleaseCB release = MvKMBrep::pfKmReleaseCB;
   if (!release) return mvkm::failIn("MvKMBrepOnFly", "unloadKmEntity", "pfKmReleaseCB != NULL");
-  release(_vKmEntity.length(), _vKmEntity.ptr());
-  release(_vKmUnCleanedEntity.length(), _vKmUnCleanedEntity.ptr());
-  _vKmEntity.setLength(0);
-  _vKmEntity.trim();
-  _vKmUnCleanedEntity.setLength(0);
-  _vKmUnCleanedEntity.trim();
+  // The lists leave the holder before the first call, and their storage goes
+  // with the locals: a callback that unloads or changes this holder finds it
+  // empty and cannot make an entity go back twice.
+  const MvVec<int> cleaned(std::move(_vKmEntity));
+  const MvVec<int> uncleaned(std::move(_vKmUnCleanedEntity));
+  release(cleaned.length(), cleaned.ptr());
+  release(uncleaned.length(), uncleaned.ptr());
   return 1;
 }
 

@@ -97,4 +97,26 @@ TEST_F(OnFlyTest, CopiesAndAssignment) {
   EXPECT_EQ(static_cast<MvKMBrepOnFly*>(out)->kmEntity().length(), 3);
 }
 
+// A release callback that unloads the same holder finds it empty: every
+// entity goes back once.
+MvKMBrepOnFly* gHolder = nullptr;
+
+TEST_F(OnFlyTest, ReleaseCallbackThatUnloadsTheHolderReleasesEachEntityOnce) {
+  MvKMBrep::setKmReleaseCallback([](int count, const int* tags) -> unsigned {
+    fake::calls().released.emplace_back(tags, tags + count);
+    if (MvKMBrepOnFly* h = gHolder) {
+      gHolder = nullptr;
+      h->unloadKmEntity();
+    }
+    return 1;
+  });
+  MvAutoPtr<MvKMBrepOnFly> h = make();
+  h->appendKmEntity(tags({1, 2}), 1);
+  h->appendKmEntity(tags({3}), 0);
+  gHolder = h.get();
+  EXPECT_EQ(h->unloadKmEntity(), 1u);
+  EXPECT_EQ(fake::calls().released, (std::vector<std::vector<int>>{{1, 2}, {}, {}, {3}}));
+  EXPECT_EQ(h->kmEntity().length() + h->kmUnCleanedEntity().length(), 0);
+}
+
 }  // namespace

@@ -165,4 +165,80 @@ TEST_F(PartListTest, HolderLinkCountsReferences) {
   EXPECT_EQ(holder->refCount(), 1);
 }
 
+// The flag list grows as appends do (to at least double), not to the exact
+// length, so that one-part appends cost amortised constant time.
+TEST_F(PartListTest, FlagsGrowByTheAppendRule) {
+  MvKMBrep::setKmCopyCallback(fake::copy);
+  MvKMBrep::setKmReleaseCallback(fake::release);
+  const struct {
+    std::vector<int> appends;  // parts per append
+    int allocated;             // the flag list's allocated length afterwards
+  } cases[] = {{{1, 1, 1, 1, 1}, 8}, {{5}, 5}, {{5, 1}, 10}, {{5, 20}, 25}};
+  for (bool copying : {false, true}) {
+    for (const auto& c : cases) {
+      MvAutoPtr<MvKMBrep> e = make();
+      for (int n : c.appends) {
+        MvVec<int> list;
+        for (int i = 0; i < n; ++i) list.append(i);
+        EXPECT_EQ(copying ? e->copyAppendKmPart(list) : e->appendKmPart(list, 0), 1u);
+      }
+      EXPECT_EQ(e->kmPartOwnerFlags().allocatedLength(), c.allocated);
+      EXPECT_EQ(e->kmPartOwnerFlags().length(), e->kmPart().length());
+    }
+  }
+}
+
+// Destruction gives the owned parts back with one call and no allocation,
+// whatever else fails: no memory left, no kernel lock in throw-on-error mode.
+TEST_F(PartListTest, DestructionReleasesOwnedPartsWhateverFails) {
+  MvKMBrep::setKmReleaseCallback(fake::release);
+  const struct {
+    bool noMemory, noLock;
+  } cases[] = {{true, false}, {false, true}, {true, true}};
+  for (const auto& c : cases) {
+    fake::calls().released.clear();
+    MvAutoPtr<MvKMBrep> e = make();
+    for (int tag : {7, 8, 9}) e->appendKmPart(tags({tag}), tag == 8);
+    MvMutex* const lock = MvKMBrep::s_pKorvaniteMutex;
+    if (c.noLock) MvKMBrep::s_pKorvaniteMutex = nullptr;
+    MvErrorState::setThrowOnError(c.noLock);
+    if (c.noMemory) MvHeap::failAt(0, true);
+    e = nullptr;
+    MvHeap::disarm();
+    MvErrorState::setThrowOnError(false);
+    MvKMBrep::s_pKorvaniteMutex = lock;
+    EXPECT_EQ(fake::calls().released, (Lists{{7, 9}}));
+    EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memoryAtStart);
+  }
+}
+
+// Callbacks that change the very list being copied or released: the work
+// goes on from a snapshot, so nothing freed is read and nothing is released
+// twice.
+MvKMBrep* gSource = nullptr;
+
+TEST_F(PartListTest, CopyCallbackThatGrowsTheSourceCopiesTheOriginalParts) {
+  MvKMBrep::setKmReleaseCallback(fake::release);
+  MvKMBrep::setKmCopyCallback([](int tag, int& copy) -> unsigned {
+    fake::calls().copiedFrom.push_back(tag);
+    gSource->appendKmPart(tags({90, 91, 92, 93, 94, 95, 96, 97}), 1);  // the source's storage moves
+    copy = tag + 100;
+    return 1;
+  });
+  for (bool constructing : {false, true}) {
+    fake::calls().copiedFrom.clear();
+    MvAutoPtr<MvKMBrep> src = make();
+    src->appendKmPart(tags({1, 2, 3}), 0);
+    gSource = src.get();
+    MvAutoPtr<MvKMBrep> copy = constructing ? MvAutoPtr<MvKMBrep>(new MvKMBrep(*src)) : src;
+    if (!constructing) {
+      EXPECT_EQ(src->copyAppendKmPart(src->kmPart()), 1u);
+    }
+    EXPECT_EQ(fake::calls().copiedFrom, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(toStd(copy->kmPart()).size(), constructing ? 3u : 3u + 24u + 3u);
+    EXPECT_EQ(toStd(copy->kmPart()).back(), 103);
+  }
+  gSource = nullptr;
+}
+
 }  // namespace

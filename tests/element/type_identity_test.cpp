@@ -66,6 +66,9 @@ TEST_F(TypeIdentityTest, CloneCopiesThroughTheCopyConstructor) {
   EXPECT_EQ(asBase._clone(out), 0u);
   MvHeap::disarm();
   EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(fake::reports(), (std::vector<fake::Report>{
+                                 {"MvKMBrep", "_clone", "Allocation failed: out = new MvKMBrep(*this)", 20}}));
+  MvErrorState::clear();
 
   fake::calls().throwCopyAt = 2;
   out = clone.get();

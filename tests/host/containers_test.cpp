@@ -166,3 +166,53 @@ TEST_F(ContainersTest, RefusedGrowingAccessWritesAreDropped) {
     outer[INT_MAX - 1].append(kFive, 3);
   }).join();
 }
+
+// A range that starts in the vector's storage and runs past its elements is
+// refused; one inside its elements is appended also when the vector grows.
+TEST_F(ContainersTest, AppendFromTheVectorItself) {
+  MvVec<int> v = vec(8, 4);
+  const char* const kPastEnd = "src + n <= end() for a source inside the vector";
+  expectRefused(v.append(v.ptr() + 1, 4), "MvVecBase", "append", kPastEnd, 1);
+  expectRefused(v.append(v.begin() + 5, 1), "MvVecBase", "append", kPastEnd, 1);
+  EXPECT_EQ(state(v), State(five(4), 8));
+  EXPECT_EQ(v.append(v.ptr() + 1, 3), 1u);
+  EXPECT_EQ(v.append(v.ptr() + 4, 3), 1u);  // the storage doubles first
+  EXPECT_EQ(state(v), State({10, 11, 12, 13, 11, 12, 13, 11, 12, 13}, 16));
+}
+
+// Vectors of vectors: a failed inner copy fails the whole copy or append,
+// reported or thrown, and leaves nothing allocated.
+TEST_F(ContainersTest, FailedInnerCopyFailsTheOuterOne) {
+  MvAVec<MvIVec<int>> outer;
+  for (int i = 0; i < 3; ++i) {
+    MvIVec<int> inner;
+    inner.append(kFive, 2);
+    outer.append(inner);
+  }
+  // Each makes its own block first, then one per inner vector: the second inner one fails.
+  int (*const ops[])(const MvAVec<MvIVec<int>>&) = {
+      [](const MvAVec<MvIVec<int>>& o) { return MvAVec<MvIVec<int>>(o).length(); },
+      [](const MvAVec<MvIVec<int>>& o) {
+        MvAVec<MvIVec<int>> target;
+        return target.append(o) ? target.length() : -target.length();
+      }};
+  for (bool throwing : {false, true}) {
+    for (auto op : ops) {
+      const long long before = memoryInUse();
+      MvErrorState::clear();
+      MvErrorState::setThrowOnError(throwing);
+      MvHeap::failAt(2);
+      int result = -1;
+      try {
+        result = op(outer);
+      } catch (const MvError&) {
+        result = -2;
+      }
+      MvHeap::disarm();
+      MvErrorState::setThrowOnError(false);
+      EXPECT_EQ(result, throwing ? -2 : 0);
+      expectLastReport("MvVecBase", "reallocMem", kAllocFailed, 20);
+      EXPECT_EQ(memoryInUse(), before);
+    }
+  }
+}
