@@ -5,10 +5,12 @@
 //  - the element's host-stream round trip (serialize and deserialize
 //    through a memory stream) of those parts against OCCT writing the same
 //    shapes in its binary format to memory and reading them back.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
