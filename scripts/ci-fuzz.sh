@@ -19,6 +19,8 @@ cmake --build "$BUILD" -j2 --target "${TARGETS[@]/#/fuzz_}"
 
 mkdir -p "$BUILD/artifacts" "$BUILD/logs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+# Memory OCCT keeps until exit (the Open CASCADE adapter's target).
+export LSAN_OPTIONS=suppressions="$PWD/scripts/lsan-occt.supp"
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 for target in "${TARGETS[@]}"; do
   echo "== fuzz $target (${SECONDS_PER_TARGET}s)"
