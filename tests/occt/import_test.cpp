@@ -2,6 +2,7 @@
 // units, and the files that must be refused.
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
+#include <IGESControl_Writer.hxx>
 
 #include "occt/model_fixture.h"
 #include "occt/occt_support.h"
@@ -85,6 +86,23 @@ TEST_F(Import, BrepFileGivesOnePartPerSolid) {
   ASSERT_TRUE(kocct::getPart(tags[0], part));
   EXPECT_EQ(part.name, "Import_BrepFileGivesOnePartPerSolid_block");  // the file name without extension
   EXPECT_TRUE(part.faceColours.empty());
+  kocct::deleteParts(1, tags.data());
+}
+
+TEST_F(Import, IgesFacesWithoutASolidGiveOnePart) {
+  // IGES written in its default face mode carries the block's faces and no
+  // solid: the model becomes one part of all its faces.
+  const std::string path = tempPath("block.igs");
+  IGESControl_Writer writer("MM", 0);
+  ASSERT_TRUE(writer.AddShape(blockWithHole()));
+  ASSERT_TRUE(writer.Write(path.c_str()));
+  std::vector<int> tags;
+  ASSERT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
+  ASSERT_EQ(tags.size(), 1u);
+  kocct::Part part;
+  ASSERT_TRUE(kocct::getPart(tags[0], part));
+  EXPECT_EQ(kocct::faceCount(tags[0]), 7);
+  EXPECT_NEAR(areaOf(part.shape), areaOf(blockWithHole()), 1e-6 * areaOf(blockWithHole()));
   kocct::deleteParts(1, tags.data());
 }
 

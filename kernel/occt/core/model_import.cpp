@@ -174,7 +174,19 @@ int readThroughDocument(Reader& reader, const std::string& path, const char* wha
   return kOk;
 }
 
+// OCCT's BREP files name their format in their first lines; OCCT's reader
+// prints to standard output about a file that does not, so such a file is
+// refused before it gets there.
+bool looksLikeBrep(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string head(256, '\0');
+  in.read(&head[0], static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  return head.find("CASCADE Topology V") != std::string::npos;
+}
+
 int readBrep(const std::string& path, std::vector<Part>& parts) {
+  if (!looksLikeBrep(path)) return cannotRead(path, "not a valid BREP file");
   TopoDS_Shape shape;
   BRep_Builder builder;
   if (!BRepTools::Read(shape, path.c_str(), builder) || shape.IsNull()) return cannotRead(path, "not a valid BREP file");
