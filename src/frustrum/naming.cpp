@@ -86,6 +86,12 @@ bool hasKey(const char* key, int keyLength) { return keyLength >= 1 && key[0] !=
 int copyKey(const char* key, int keyLength, char (&out)[kNameBytes]) {
   if (keyLength > kMaxNameLength) return MV_FR_NAME_TOO_LONG;
   const std::size_t n = strnlen(key, static_cast<std::size_t>(keyLength));
+  // A control character (a line feed, say) would break the header's KEY and
+  // FILE lines: such a key is refused as a bad name.
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(key[i]);
+    if (c < 0x20 || c == 0x7F) return MV_FR_NAME_TOO_LONG;
+  }
   std::memcpy(out, key, n);
   out[n] = '\0';
   return MV_FR_OK;

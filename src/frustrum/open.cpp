@@ -89,7 +89,9 @@ int openForWriting(int guise, int format, const char* key, int keyLength, const 
                    int headerLength, int& streamId) {
   if (openStreamCount() >= kMaxStreams) return MV_FR_OPEN_FAILED;
   if (!hasKey(key, keyLength)) return openHostStreamRecord(guise, format, kModeWrite, streamId);
-  if (headerLength < 0 || (headerLength > 0 && !headerData)) return MV_FR_UNSPECIFIED;
+  // A negative header length holds no data: the header's scan runs no times.
+  if (headerLength < 0) headerLength = 0;
+  if (headerLength > 0 && !headerData) return MV_FR_UNSPECIFIED;
 
   char keyText[kNameBytes];
   int status = copyKey(key, keyLength, keyText);
@@ -104,8 +106,13 @@ int openForWriting(int guise, int format, const char* key, int keyLength, const 
   // Every format is written in binary mode, so a line feed is one byte.
   PendingFile pending(true);
   if (!pending.open(name, "wb")) return systemFailure(MV_FR_OPEN_FAILED);
-  return adoptFile(pending, guise, format, kModeWrite, keyText, streamId,
-                   [&](const FrustrumStream& s) { return writeHeader(s, headerData, headerLength); });
+  // The header goes to the file at once: a file that cannot take it fails
+  // the open (and is removed), not a later write or close.
+  return adoptFile(pending, guise, format, kModeWrite, keyText, streamId, [&](const FrustrumStream& s) {
+    const int status = writeHeader(s, headerData, headerLength);
+    if (status != MV_FR_OK) return status;
+    return std::fflush(s.file.get()) == 0 ? MV_FR_OK : systemFailure(MV_FR_WRITE_FAILED);
+  });
 }
 
 // Opens `base` under its short name, else under its long name: 0 with the

@@ -30,6 +30,9 @@ int writeStream(const FrustrumStream& s, const char* bytes, int count) {
 
 int readStream(const FrustrumStream& s, char* buffer, int count, int& delivered) {
   if (!s.file) return hostStreamRead(buffer, count, delivered);
+  // A read of 0 bytes delivers nothing, as a host-stream read does: end of
+  // data, not a read failure, and no read is tried.
+  if (count == 0) return MV_FR_END_OF_DATA;
   return fileRead(s.file.get(), buffer, count, delivered);
 }
 
@@ -71,7 +74,7 @@ MVKM_API void readFromFrustrumFile(const int* guise, const int* streamId, const 
   if (!delivered) return;
   *delivered = 0;
   // A read asks for at least one byte.
-  if (!guise || !streamId || !maxCount || *maxCount < 1 || !buffer) return;
+  if (!guise || !streamId || !maxCount || *maxCount < 0 || !buffer) return;
   const mvkm::FrustrumStream* s = mvkm::transferStream(*guise, *streamId, mvkm::kModeRead);
   if (!s) return;
   int n = 0;

@@ -13,6 +13,8 @@ unsigned MvKMBrep::_sizeTessParams(const char* operation, KmBrepTessParams& kmTe
   const MvVec3<float> diag = kmBrepBBox.getMax() - kmBrepBBox.getMin();
   const float fBboxDiagLen = sqrtf(diag[0] * diag[0] + diag[1] * diag[1] + diag[2] * diag[2]);
   // Written so that a NaN length fails too.
-  if (!(fBboxDiagLen > 0.0f)) return mvkm::fail(operation, "fBboxDiagLen > 0.0f");
+  // An infinite diagonal (a box reaching infinity or past the float range)
+  // would give the kernel infinite tolerances: it fails like a zero one.
+  if (!(fBboxDiagLen > 0.0f) || !std::isfinite(fBboxDiagLen)) return mvkm::fail(operation, "fBboxDiagLen > 0.0f");
   return conditionTessParam(kmTessPara, fBboxDiagLen);
 }

@@ -37,6 +37,40 @@ TEST_F(HeaderTest, WritesTheTextHeaderByteForByte) {
   EXPECT_EQ(readAll(dir / "report.xml"), "<?xml version=\"1.0\" ?><r/>");
 }
 
+// Keys with control characters are refused as bad names (they would break
+// the header's lines); a negative header length is no data; header data
+// holding a NUL byte is written whole.
+TEST_F(HeaderTest, KeysAndHeaderDataAtTheirLimits) {
+  ScratchDir dir;
+  const std::string key = dir / "part";
+  const struct {
+    std::string key, header;
+    int headerLength;  // -1: the header's own length
+    int status;
+    std::string part2;  // between "**PART2;\n" and "**PART3;\n"
+  } cases[] = {{key + "\nX", "", -1, MV_FR_NAME_TOO_LONG, ""},
+               {key + "\tX", "", -1, MV_FR_NAME_TOO_LONG, ""},
+               {key, "A=1;", -4, MV_FR_OK, ""},
+               {key, std::string("A\0B;C", 6), -1, MV_FR_OK, std::string("A\0B;\n", 5)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status * 10 + c.headerLength);
+    fs::remove(key + ".x_t");
+    const int guise = MV_GUISE_TRANSMIT, format = MV_FORMAT_TEXT, keyLength = static_cast<int>(c.key.size());
+    const int headerLength = c.headerLength == -1 ? static_cast<int>(c.header.size()) : c.headerLength;
+    int id = 0;
+    EXPECT_EQ(call(openWriteFrustrumFile, &guise, &format, c.key.c_str(), &keyLength, c.header.data(), &headerLength,
+                   &id),
+              c.status);
+    if (c.status != MV_FR_OK) {
+      EXPECT_EQ(id, -1);
+      EXPECT_TRUE(fs::is_empty(dir.str()));
+      continue;
+    }
+    EXPECT_EQ(closeStream(MV_GUISE_TRANSMIT, id, 1), 0);
+    EXPECT_NE(readAll(key + ".x_t").find("**PART2;\n" + c.part2 + "**PART3;\n"), std::string::npos);
+  }
+}
+
 TEST_F(HeaderTest, AFailedSkipDropsTheStreamAndItsIdAndReadingSkipsTheHeader) {
   ScratchDir dir;
   const std::string file = kBanner1 + "any\n" + kEndLine + "payload";

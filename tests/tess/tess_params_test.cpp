@@ -86,12 +86,13 @@ TEST_F(BBox, UnionOfThePartBoxes) {
 
 TEST_F(BBox, SizingFailuresLeaveRecordAndListAlone) {
   state().boxes[9] = Box{xyz(2, 2, 2), xyz(2, 2, 2)};  // a point: zero diagonal
+  state().boxes[10] = Box{xyz(-3e38f, 0, 0), xyz(3e38f, 0, 0)};  // past the float range: infinite diagonal
   const Reports noParts{report("getMvEdgeShape", "kmBodyList.length() > 0")},
       noBox{report("getBBox", "_pfKmBBoxCB(kmBodyList[i], minPt, maxPt)"),
             report("getMvEdgeShape", "getBBox(kmBrepBBox)")},
       noDiagonal{report("getMvEdgeShape", "fBboxDiagLen > 0.0f")};
   for (const auto& [e, reports] : std::vector<std::pair<MvAutoPtr<MvKMBrep>, Reports>>{
-           {element({}), noParts}, {element({8}), noBox}, {element({9}), noDiagonal}}) {
+           {element({}), noParts}, {element({8}), noBox}, {element({9}), noDiagonal}, {element({10}), noDiagonal}}) {
     MvKMBrep::initializeTessParam(p, 1);
     const Params before = p;
     auto sets = listOf<Sets>({MvAutoPtr<MvPolylineSet>(new MvPolylineSet())});
