@@ -379,21 +379,25 @@ PictureCounts exportSvg(const Scene& scene, const std::string& path, const Pictu
     sink.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w +
                "\" height=\"" + h + "\" viewBox=\"0 0 " + w + " " + h + "\">\n<rect width=\"" + w + "\" height=\"" +
                h + "\" fill=\"#f4f4f0\"/>\n<g stroke-linejoin=\"round\">\n");
-    const MvTriStripSet* shape = nullptr;
-    MvVec4<float> colour{{0.7f, 0.7f, 0.7f, 1.0f}};
+    // Neighbours in drawing order with one fill (facets of one flat face, as
+    // a rule) go into one path, which shows no seams between them.
+    std::string open;
     for (const Face& f : faces) {
-      if (f.shape != shape) {
-        shape = f.shape;
-        colour = shapeColour(*shape);
-      }
-      const V3 a = vertex(*shape, f.corner[0]), b = vertex(*shape, f.corner[1]), c = vertex(*shape, f.corner[2]);
+      const MvVec4<float> colour = shapeColour(*f.shape);
+      const V3 a = vertex(*f.shape, f.corner[0]), b = vertex(*f.shape, f.corner[1]),
+               c = vertex(*f.shape, f.corner[2]);
       V3 n;
       facesViewer(a, b, c, cam, &n);
       const double shade = 0.35 + 0.65 * std::max(0.0, dot(n, cam.light));
       const std::string fill = hexColour(colour[0] * shade, colour[1] * shade, colour[2] * shade);
-      sink.write("<polygon points=\"" + point(project(a)) + " " + point(project(b)) + " " + point(project(c)) +
-                 "\" fill=\"" + fill + "\" stroke=\"" + fill + "\" stroke-width=\"0.6\"/>\n");
+      if (fill != open) {
+        if (!open.empty()) sink.write("\"/>\n");
+        sink.write("<path fill=\"" + fill + "\" stroke=\"" + fill + "\" stroke-width=\"1\" d=\"");
+        open = fill;
+      }
+      sink.write("M" + point(project(a)) + "L" + point(project(b)) + "L" + point(project(c)) + "Z");
     }
+    if (!open.empty()) sink.write("\"/>\n");
     sink.write("</g>\n<g fill=\"none\" stroke=\"#1e1e1e\" stroke-width=\"1.2\" stroke-linecap=\"round\" "
                "stroke-linejoin=\"round\">\n");
     EdgeWriter edges(sink, project, depth);

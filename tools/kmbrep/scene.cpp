@@ -1,5 +1,6 @@
 #include "kmbrep/scene.h"
 
+#include "kmbrep/kernels.h"
 #include "kmbrep/model_io.h"
 #include "kmbrep/output_file.h"
 #include "kmbrep/progress.h"
@@ -30,9 +31,11 @@ void sizeToElement(const MvKMBrep& element, MvKMBrep::KmBrepTessParams& params) 
   MvKMBrep::conditionTessParam(params, diagonal);
 }
 
-// A part's default name: its element and its place in the element. The
-// sample kernel keeps no names of its own.
-std::string partName(size_t element, int part) {
+// A part's name: the kernel's name for it where it keeps one (Open CASCADE
+// parts), else its element and its place in the element.
+std::string partName(int tag, size_t element, int part) {
+  PartFacts facts;
+  if (partFacts(tag, facts) && !facts.name.empty()) return facts.name;
   return "element " + std::to_string(element) + " part " + std::to_string(part);
 }
 
@@ -76,7 +79,7 @@ PartModel::PartModel(const std::vector<MvKMBrep*>& elements, const TessChoice& c
         throw toolError("cannot tessellate the faces of the model");
       if (!single->getMvEdgeShape(params, _edges)) throw toolError("cannot tessellate the edges of the model");
       SceneNode node;
-      node.name = partName(e, p);
+      node.name = partName(element.kmPart()[p], e, p);
       for (int i = firstShape; i < _shapes.length(); ++i) node.shapes.push_back(_shapes[i].get());
       for (int i = firstEdge; i < _edges.length(); ++i) node.edges.push_back(_edges[i].get());
       _scene.triangles += triangleCount(node);
