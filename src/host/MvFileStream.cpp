@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 using mv_detail::kMaxStreamBytes;
 using mv_detail::streamFailure;
@@ -43,9 +44,24 @@ std::uint32_t getUint32(const char* at) {
   return v;
 }
 
+// The C library's default buffer is one disk block: a 64 MiB record went to
+// the system in 16,384 calls. With 256 KiB the calls cost little beside the
+// copying the system does anyway, and the buffer stays well inside the
+// memory a large write may add.
+constexpr std::size_t kBufferBytes = 256 * 1024;
+
+// Gives a file just opened its own buffer; null when it keeps the C
+// library's (slower, not wrong).
+std::unique_ptr<char[]> attachBuffer(std::FILE* file) {
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBufferBytes]);
+  if (buffer && std::setvbuf(file, buffer.get(), _IOFBF, kBufferBytes) != 0) buffer.reset();
+  return buffer;
+}
+
 }  // namespace
 
-MvFileStream::MvFileStream(std::FILE* file, const std::string& path) : _file(file), _path(path) {}
+MvFileStream::MvFileStream(std::FILE* file, std::unique_ptr<char[]> buffer, const std::string& path)
+    : _file(file), _buffer(std::move(buffer)), _path(path) {}
 
 MvFileStream::~MvFileStream() {
   if (_file) std::fclose(_file);
@@ -56,12 +72,15 @@ MvFileStream* MvFileStream::create(const char* path) {
     streamFailure("create", "path != NULL");
     return nullptr;
   }
+  // Declared first so that it goes after the file that uses it.
+  std::unique_ptr<char[]> buffer;
   FileHandle file(std::fopen(path, "w+b"));
   if (!file) {
     streamFailure("create", "fopen(path, \"w+b\") != NULL");
     return nullptr;
   }
-  std::unique_ptr<MvFileStream> stream(new (std::nothrow) MvFileStream(file.get(), path));
+  buffer = attachBuffer(file.get());
+  std::unique_ptr<MvFileStream> stream(new (std::nothrow) MvFileStream(file.get(), std::move(buffer), path));
   if (!stream) {
     streamFailure("create", "Allocation failed: new MvFileStream", MvErrorState::kAllocation);
     return nullptr;
@@ -83,11 +102,14 @@ MvFileStream* MvFileStream::open(const char* path) {
     streamFailure("open", "path != NULL");
     return nullptr;
   }
+  // Declared first so that it goes after the file that uses it.
+  std::unique_ptr<char[]> buffer;
   FileHandle file(std::fopen(path, "rb"));
   if (!file) {
     streamFailure("open", "fopen(path, \"rb\") != NULL");
     return nullptr;
   }
+  buffer = attachBuffer(file.get());
   if (std::fseek(file.get(), 0, SEEK_END) != 0) {
     streamFailure("open", "fseek(file, 0, SEEK_END) == 0");
     return nullptr;
@@ -101,7 +123,7 @@ MvFileStream* MvFileStream::open(const char* path) {
     streamFailure("open", "file header complete");
     return nullptr;
   }
-  std::unique_ptr<MvFileStream> stream(new (std::nothrow) MvFileStream(file.get(), path));
+  std::unique_ptr<MvFileStream> stream(new (std::nothrow) MvFileStream(file.get(), std::move(buffer), path));
   if (!stream) {
     streamFailure("open", "Allocation failed: new MvFileStream", MvErrorState::kAllocation);
     return nullptr;

@@ -2,11 +2,13 @@
 
 #include "host/detail/stream_report.h"
 
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
 using mv_detail::kMaxStreamBytes;
 using mv_detail::streamFailure;
+
+void MvMemoryStream::FreeBlock::operator()(char* p) const noexcept { std::free(p); }
 
 MvMemoryStream::MvMemoryStream() = default;
 
@@ -15,12 +17,28 @@ MvMemoryStream::MvMemoryStream(const char* data, int size) {
     streamFailure("MvMemoryStream", "size >= 0 && (size == 0 || data != NULL)");
     return;
   }
-  try {
-    _bytes.assign(data, data + size);
-  } catch (const std::bad_alloc&) {
-    streamFailure("MvMemoryStream", "Allocation failed: copy of the stream bytes",
-                  MvErrorState::kAllocation);
+  if (!reserve(size)) {
+    streamFailure("MvMemoryStream", "Allocation failed: copy of the stream bytes", MvErrorState::kAllocation);
+    return;
   }
+  if (size > 0) std::memcpy(_bytes.get(), data, static_cast<std::size_t>(size));
+  _size = size;
+}
+
+bool MvMemoryStream::reserve(long long needed) {
+  if (needed <= _capacity) return true;
+  long long grown = 2LL * _capacity;
+  if (grown < needed) grown = needed;
+  if (grown > kMaxStreamBytes) grown = kMaxStreamBytes;
+  // realloc keeps the bytes and, for large blocks, moves pages instead of
+  // copying them; nothing beyond _size is initialised, it is written before
+  // it is read.
+  char* block = static_cast<char*>(std::realloc(_bytes.get(), static_cast<std::size_t>(grown)));
+  if (!block) return false;
+  _bytes.release();
+  _bytes.reset(block);
+  _capacity = static_cast<int>(grown);
+  return true;
 }
 
 unsigned MvMemoryStream::writeBytes(const char* bytes, int count) {
@@ -29,16 +47,12 @@ unsigned MvMemoryStream::writeBytes(const char* bytes, int count) {
   }
   const long long end = static_cast<long long>(_pos) + count;
   if (end > kMaxStreamBytes) return streamFailure("writeBytes", "position + count <= 2147483647");
-  if (end > static_cast<long long>(_bytes.size())) {
-    try {
-      _bytes.resize(static_cast<std::size_t>(end));
-    } catch (const std::bad_alloc&) {
-      return streamFailure("writeBytes", "Allocation failed: stream storage grown",
-                           MvErrorState::kAllocation);
-    }
+  if (!reserve(end)) {
+    return streamFailure("writeBytes", "Allocation failed: stream storage grown", MvErrorState::kAllocation);
   }
-  if (count > 0) std::memcpy(_bytes.data() + _pos, bytes, static_cast<std::size_t>(count));
+  if (count > 0) std::memcpy(_bytes.get() + _pos, bytes, static_cast<std::size_t>(count));
   _pos = static_cast<int>(end);
+  if (_pos > _size) _size = _pos;
   return 1;
 }
 
@@ -47,9 +61,9 @@ unsigned MvMemoryStream::readBytes(char* bytes, int count, int& nRead) {
   if (count < 0 || (count > 0 && !bytes)) {
     return streamFailure("readBytes", "count >= 0 && (count == 0 || bytes != NULL)");
   }
-  const int available = size() - _pos;
+  const int available = _size - _pos;
   nRead = count < available ? count : available;
-  if (nRead > 0) std::memcpy(bytes, _bytes.data() + _pos, static_cast<std::size_t>(nRead));
+  if (nRead > 0) std::memcpy(bytes, _bytes.get() + _pos, static_cast<std::size_t>(nRead));
   _pos += nRead;
   if (nRead != count) return streamFailure("readBytes", "nRead == count");
   return 1;
@@ -61,12 +75,12 @@ unsigned MvMemoryStream::getPosition(int& pos) {
 }
 
 unsigned MvMemoryStream::seek(int pos) {
-  if (pos < 0 || pos > size()) return streamFailure("seek", "0 <= pos && pos <= size");
+  if (pos < 0 || pos > _size) return streamFailure("seek", "0 <= pos && pos <= size");
   _pos = pos;
   return 1;
 }
 
 unsigned MvMemoryStream::getSize(int& size) {
-  size = this->size();
+  size = _size;
   return 1;
 }

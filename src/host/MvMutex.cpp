@@ -2,38 +2,47 @@
 
 #include <chrono>
 
+namespace {
+
+mv_detail::ThreadKey currentThread() {
+#if defined(__x86_64__) && defined(__linux__)
+  std::uintptr_t self;
+  __asm__("mov %%fs:0, %0" : "=r"(self));
+  return self;
+#else
+  return std::this_thread::get_id();
+#endif
+}
+
+}  // namespace
+
 MvMutex::~MvMutex() = default;
 
 unsigned MvMutex::lock(unsigned msecTimeOut) {
-  const std::thread::id me = std::this_thread::get_id();
-  std::unique_lock<std::mutex> hold(_guard);
-  if (_depth > 0 && _owner == me) {
+  const ThreadKey me = currentThread();
+  if (_owner.load(std::memory_order_relaxed) == me) {
     ++_depth;
     return 1;
   }
-  auto isFree = [this] { return _depth == 0; };
   if (msecTimeOut == kInfinite) {
-    _freed.wait(hold, isFree);
-  } else if (!_freed.wait_for(hold, std::chrono::milliseconds(msecTimeOut), isFree)) {
+    _mutex.lock();
+  } else if (!_mutex.try_lock_for(std::chrono::milliseconds(msecTimeOut))) {
     return 0;
   }
-  _owner = me;
+  _owner.store(me, std::memory_order_relaxed);
   _depth = 1;
   return 1;
 }
 
 unsigned MvMutex::unlock() {
-  std::unique_lock<std::mutex> hold(_guard);
-  if (_depth == 0 || _owner != std::this_thread::get_id()) return 0;
+  if (_owner.load(std::memory_order_relaxed) != currentThread()) return 0;
   if (--_depth == 0) {
-    _owner = std::thread::id();
-    hold.unlock();
-    _freed.notify_one();
+    _owner.store(ThreadKey(), std::memory_order_relaxed);
+    _mutex.unlock();
   }
   return 1;
 }
 
 int MvMutex::heldDepth() const {
-  std::lock_guard<std::mutex> hold(_guard);
-  return _owner == std::this_thread::get_id() ? _depth : 0;
+  return _owner.load(std::memory_order_relaxed) == currentThread() ? _depth : 0;
 }

@@ -13,6 +13,7 @@
 #include "host/MvRefCounted.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,11 +79,22 @@ class MV61_API MvMemoryStream : public MvObjectStream {
   unsigned seek(int pos) override;
   unsigned getSize(int& size) override;
 
-  const char* data() const { return _bytes.data(); }
-  int size() const { return static_cast<int>(_bytes.size()); }
+  // The stream's bytes (null while it is empty) and their number.
+  const char* data() const { return _size > 0 ? _bytes.get() : nullptr; }
+  int size() const { return _size; }
 
  private:
-  std::vector<char> _bytes;
+  struct FreeBlock {
+    void operator()(char* p) const noexcept;
+  };
+  // Makes the block hold at least `needed` bytes; false when it cannot.
+  bool reserve(long long needed);
+
+  // Bytes [0, _size) are the stream; the block holds _capacity bytes and
+  // grows by at least doubling, without touching the bytes beyond _size.
+  std::unique_ptr<char, FreeBlock> _bytes;
+  int _size = 0;
+  int _capacity = 0;
   int _pos = 0;
 };
 
@@ -144,7 +156,7 @@ class MV61_API MvFileStream : public MvObjectStream {
   const std::string& path() const { return _path; }
 
  private:
-  MvFileStream(std::FILE* file, const std::string& path);
+  MvFileStream(std::FILE* file, std::unique_ptr<char[]> buffer, const std::string& path);
   // Reads the trailer at the end of the file into _trailerObjects and
   // _trailerChecksum and takes it out of the stream's size.
   bool readTrailer(long fileSize);
@@ -152,6 +164,8 @@ class MV61_API MvFileStream : public MvObjectStream {
   // file cannot be read back.
   bool checksum(unsigned& crc);
   std::FILE* _file;
+  // The file's buffer (null: the C library's own); it outlives the file.
+  std::unique_ptr<char[]> _buffer;
   std::string _path;
   int _major = 0;
   int _minor = 0;

@@ -106,6 +106,14 @@ class MV61_API MvTriStripSet : public MvVertexShape {
   // allocates nothing. 1; 0 (reported) when the room cannot be had, the
   // shape's data then unchanged.
   unsigned reserve(long long vertexCount, long long stripCount);
+  // Appends the triangles triIter yields, one three-vertex strip each, just
+  // as addPrimitive would append them one at a time, but read straight from
+  // the arrays of the shape triIter walks. Only when triIter was made by
+  // getTriIter() of another shape with this shape's bindings and reserve()
+  // has left room for all its triangles: true when done (triIter is then
+  // reset); false, with nothing changed or reported, when the caller has to
+  // walk triIter itself.
+  bool appendTrianglesDirect(MvTriIter& triIter);
 
   int stripCount() const { return _stripStart.length(); }
   int vertexCount() const { return _vertices.length() / 3; }

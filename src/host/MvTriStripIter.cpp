@@ -47,6 +47,8 @@ class TriStripIter final : public MvTriIter {
 
   const MvTriangle* get() const override { return _valid ? &_record : nullptr; }
 
+  const MvTriStripSet& shape() const { return *_shape; }
+
  private:
   // Vertex count of strip i (0 <= i < stripCount()).
   int stripLength(int i) const {
@@ -103,4 +105,83 @@ MvAutoPtr<MvTriIter> MvTriStripSet::getTriIter() const {
                                 MvErrorState::kAllocation);
   }
   return MvAutoPtr<MvTriIter>(it);
+}
+
+namespace {
+
+// Triangles staged on the stack before they are appended, so that each
+// array is appended to once per chunk.
+constexpr int kChunkTriangles = 128;
+
+// Copies `floats` floats of each corner's element of `from` into `to`.
+inline float* copyCorners(float* to, const float* from, const int (&corner)[3], int floats) {
+  for (int c = 0; c < 3; ++c) {
+    std::memcpy(to, from + static_cast<std::size_t>(floats) * static_cast<std::size_t>(corner[c]),
+                sizeof(float) * static_cast<std::size_t>(floats));
+    to += floats;
+  }
+  return to;
+}
+
+// True when `array` is not bound or has room for `extra` more floats.
+bool hasRoom(const MvVec<float>& array, bool bound, long long extra) {
+  return !bound || array.length() + extra <= array.allocatedLength();
+}
+
+}  // namespace
+
+bool MvTriStripSet::appendTrianglesDirect(MvTriIter& triIter) {
+  TriStripIter* const it = dynamic_cast<TriStripIter*>(&triIter);
+  if (!it) return false;
+  const MvTriStripSet& src = it->shape();
+  if (&src == this || src._normalBinding != _normalBinding || src._texCoordBinding != _texCoordBinding ||
+      src._colorBinding != _colorBinding) {
+    return false;
+  }
+  const bool withNormals = _normalBinding == MV_BIND_PER_VERTEX;
+  const bool withTexCoords = _texCoordBinding == MV_BIND_PER_VERTEX;
+  const bool withColors = _colorBinding == MV_BIND_PER_VERTEX;
+  const long long n = src._triangles;
+  if (!hasRoom(_vertices, true, 9 * n) || !hasRoom(_normals, withNormals, 9 * n) ||
+      !hasRoom(_texCoords, withTexCoords, 6 * n) || !hasRoom(_colors, withColors, 9 * n) ||
+      _stripStart.length() + n > _stripStart.allocatedLength()) {
+    return false;
+  }
+
+  float vertices[9 * kChunkTriangles];
+  float normals[9 * kChunkTriangles];
+  float texCoords[6 * kChunkTriangles];
+  float colors[9 * kChunkTriangles];
+  int starts[kChunkTriangles];
+  int staged = 0;
+  // Within the room checked above, so none of these appends can fail.
+  auto flush = [&] {
+    _vertices.append(vertices, 9 * staged);
+    if (withNormals) _normals.append(normals, 9 * staged);
+    if (withTexCoords) _texCoords.append(texCoords, 6 * staged);
+    if (withColors) _colors.append(colors, 9 * staged);
+    _stripStart.append(starts, staged);
+    staged = 0;
+  };
+  int nextVertex = vertexCount();
+  const int strips = src.stripCount();
+  for (int s = 0; s < strips; ++s) {
+    const int b = src._stripStart[s];
+    const int triangles = src.stripLength(s) - 2;
+    for (int t = 0; t < triangles; ++t) {
+      // Every second triangle is turned, as the iterator turns it.
+      const int corner[3] = {t % 2 ? b + t + 1 : b + t, t % 2 ? b + t : b + t + 1, b + t + 2};
+      copyCorners(vertices + 9 * staged, src._vertices.begin(), corner, 3);
+      if (withNormals) copyCorners(normals + 9 * staged, src._normals.begin(), corner, 3);
+      if (withTexCoords) copyCorners(texCoords + 6 * staged, src._texCoords.begin(), corner, 2);
+      if (withColors) copyCorners(colors + 9 * staged, src._colors.begin(), corner, 3);
+      starts[staged] = nextVertex;
+      nextVertex += 3;
+      if (++staged == kChunkTriangles) flush();
+    }
+  }
+  flush();
+  _triangles += static_cast<int>(n);
+  triIter.reset();
+  return true;
 }

@@ -184,7 +184,23 @@ class MvVecBASE {
   // taken before anything grows, so self-append doubles the vector once).
   unsigned append(const MvVecBASE& o) { return append(o.data, o.len); }
 
-  unsigned append(const T& value) { return append(&value, 1); }
+  // Within the storage the value is placed directly (it may be one of this
+  // vector's own elements: nothing moves); only growth takes the general
+  // path, for plain elements from a copy, so that the value's address does
+  // not escape and a caller's variable can stay in a register.
+  unsigned append(const T& value) {
+    if (len < allocLen) {
+      new (data + len) T(value);
+      ++len;
+      return 1;
+    }
+    if constexpr (kPlain) {
+      const T copy = value;
+      return append(&copy, 1);
+    } else {
+      return append(&value, 1);
+    }
+  }
 
   // Sets the length: grows to exactly n when n exceeds the storage, makes
   // new elements when it lengthens, destroys vector and pointer elements when

@@ -5,6 +5,8 @@
 #include "tess/color_groups.h"
 #include "tess/triangle_gather.h"
 
+#include <optional>
+
 namespace {
 
 const char* const kMergeOp = "mergeShapeWithSameColor";
@@ -80,17 +82,24 @@ unsigned MvKMBrep::_mergeTriStripSet(const MvAutoPtrVec<MvTriStripSet>& pSourceT
 
   // From here on a failure leaves the target with the triangles merged so
   // far.
-  mvkm::TriangleGather gather;
-  if (!gather.ready()) return mvkm::passOn();
   // Every source triangle becomes one three-vertex primitive: room for all
   // of them is made at once, so the target never grows triangle by triangle.
   long long triangles = 0;
   for (int i = 0; i < pSourceTSSList.length(); ++i) triangles += pSourceTSSList[i]->triangleCount();
   if (!pTargetTSS->reserve(3 * triangles, triangles)) return mvkm::passOn();
+  // Made when the first source needs it.
+  std::optional<mvkm::TriangleGather> gather;
   for (int i = 0; i < pSourceTSSList.length(); ++i) {
     const MvAutoPtr<MvTriIter> pTriIter = pSourceTSSList[i]->getTriIter();
     if (!pTriIter) return mvkm::fail(kShapeOp, "pTriIter");
-    if (!gather.appendTriangles(*pTriIter, *pTargetTSS)) return mvkm::passOn();
+    // The host copies its own shapes' triangles in one call; any other
+    // iterator is walked triangle by triangle.
+    if (pTargetTSS->appendTrianglesDirect(*pTriIter)) continue;
+    if (!gather) {
+      gather.emplace();
+      if (!gather->ready()) return mvkm::passOn();
+    }
+    if (!gather->appendTriangles(*pTriIter, *pTargetTSS)) return mvkm::passOn();
   }
   return 1;
 }

@@ -149,6 +149,43 @@ TEST_F(ShapesTest, ReservedRoomAndFailuresThatLeaveTheShapeUnchanged) {
   EXPECT_EQ(shape->triangleCount(), 11);
 }
 
+// The direct copy appends what one addPrimitive per triangle would, and
+// refuses, changing nothing, what it cannot take on: another binding, too
+// little room, a walk of the shape itself.
+TEST_F(ShapesTest, DirectTriangleCopyMatchesOnePrimitivePerTriangle) {
+  MvAutoPtr<MvTriStripSet> source = new MvTriStripSet(kPer, kPer, kPer);
+  ASSERT_EQ(addStrip(*source, 0, 5), 1u);
+  ASSERT_EQ(addStrip(*source, 5, 4), 1u);
+  auto contents = [](const MvTriStripSet& s) {
+    std::vector<int> starts;
+    for (int i = 0; i < s.stripCount(); ++i) starts.push_back(s.stripStart(i));
+    const int v = s.vertexCount();
+    return std::make_tuple(floats(s.vertices(), 3 * v), floats(s.normals(), 3 * v), floats(s.texCoords(), 2 * v),
+                           floats(s.colors(), 3 * v), starts, s.triangleCount());
+  };
+  MvAutoPtr<MvTriStripSet> expected = new MvTriStripSet(kPer, kPer, kPer);
+  MvAutoPtr<MvTriIter> walk = source->getTriIter();
+  for (const MvTriangle* t = walk->next(1); t; t = walk->next(1)) {
+    ASSERT_EQ(expected->addStrip(&t->vertices[0][0], &t->normals[0][0], &t->texCoords[0][0], &t->colors[0][0], 3),
+              1u);
+  }
+  struct Case {
+    MvVertexShape::Binding colours;
+    long long room;
+    bool self;
+    bool copied;
+  };
+  for (const Case& c : {Case{kPer, 5, false, true}, Case{kNone, 5, false, false}, Case{kPer, 4, false, false},
+                        Case{kPer, 0, true, false}}) {
+    MvAutoPtr<MvTriStripSet> target = c.self ? source.get() : new MvTriStripSet(kPer, kPer, c.colours);
+    ASSERT_EQ(target->reserve(3 * c.room, c.room), 1u);
+    const auto before = contents(*target);
+    MvAutoPtr<MvTriIter> it = source->getTriIter();
+    EXPECT_EQ(target->appendTrianglesDirect(*it), c.copied);
+    EXPECT_EQ(contents(*target), c.copied ? contents(*expected) : before);
+  }
+}
+
 TEST_F(ShapesTest, MaterialsAndAttributes) {
   MvAutoPtr<MvMaterial> mat = new MvMaterial;
   EXPECT_TRUE(mat->diffuseColor() == (MvVec4<float>{{0.8f, 0.8f, 0.8f, 1.0f}}) &&
