@@ -20,7 +20,7 @@ cmake --build "$BUILD" -j2 --target "${TARGETS[@]/#/fuzz_}"
 mkdir -p "$BUILD/artifacts" "$BUILD/logs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 # Memory OCCT keeps until exit (the Open CASCADE adapter's target).
-export LSAN_OPTIONS=suppressions="$PWD/scripts/lsan-occt.supp"
+export LSAN_OPTIONS=suppressions="$PWD/scripts/lsan-occt.supp":print_suppressions=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 for target in "${TARGETS[@]}"; do
   echo "== fuzz $target (${SECONDS_PER_TARGET}s)"
