@@ -15,7 +15,7 @@ namespace {
 
 struct Faces {
   MvAutoPtrVec<MvTriStripSet> shapes;
-  MvAVec<MvVec4<float>> colours;
+  MvAVec<MvVec4<float>> colors;
   long long triangles = 0;
 };
 
@@ -40,15 +40,15 @@ MvAutoPtr<MvTriStripSet> makeFace(int f, int trianglesPerFace) {
 }
 
 // A colour of its own for every i below 1,000,000.
-MvVec4<float> colourOf(int i) {
+MvVec4<float> colorOf(int i) {
   return MvVec4<float>{{static_cast<float>(i % 100) / 100.0f, static_cast<float>((i / 100) % 100) / 100.0f,
                         static_cast<float>(i / 10000) / 100.0f, 1.0f}};
 }
 
-bool makeFaces(Faces& out, int faces, int trianglesPerFace, int colours) {
+bool makeFaces(Faces& out, int faces, int trianglesPerFace, int colors) {
   for (int f = 0; f < faces; ++f) {
     MvAutoPtr<MvTriStripSet> shape = makeFace(f, trianglesPerFace);
-    if (!shape || !out.shapes.append(shape) || !out.colours.append(colourOf(f % colours))) return false;
+    if (!shape || !out.shapes.append(shape) || !out.colors.append(colorOf(f % colors))) return false;
     out.triangles += shape->triangleCount();
   }
   return true;
@@ -63,7 +63,7 @@ const Faces& mergeFaces() {
   return faces;
 }
 
-const Faces& manyColourFaces(bool distinct) {
+const Faces& manyColorFaces(bool distinct) {
   static const Faces distinctFaces = [] {
     Faces f;
     if (!makeFaces(f, 100000, 1, 100000)) f.triangles = -1;
@@ -81,7 +81,7 @@ const Faces& manyColourFaces(bool distinct) {
 double mergePass(const Faces& faces, int groups) {
   MvAutoPtrVec<MvTriStripSet> merged;
   const double seconds = timed([&] {
-    return MvKMBrep::mergeShapeWithSameColor(faces.shapes, faces.colours, merged) && merged.length() == groups;
+    return MvKMBrep::mergeShapeWithSameColor(faces.shapes, faces.colors, merged) && merged.length() == groups;
   });
   long long triangles = 0;
   for (int i = 0; i < merged.length(); ++i) triangles += merged[i]->triangleCount();
@@ -98,7 +98,7 @@ double copyPass(const Faces& faces) {
   std::unique_ptr<float[]> vertices(new float[3 * corners]);
   std::unique_ptr<float[]> normals(new float[3 * corners]);
   std::unique_ptr<float[]> texCoords(new float[2 * corners]);
-  std::unique_ptr<float[]> colours(new float[3 * corners]);
+  std::unique_ptr<float[]> colors(new float[3 * corners]);
   return timed([&] {
     std::size_t at = 0;
     for (int f = 0; f < faces.shapes.length(); ++f) {
@@ -115,20 +115,20 @@ double copyPass(const Faces& faces) {
           for (int d = 0; d < 3; ++d) vertices[3 * at + d] = v[3 * p + d];
           for (int d = 0; d < 3; ++d) normals[3 * at + d] = n[3 * p + d];
           for (int d = 0; d < 2; ++d) texCoords[2 * at + d] = t[2 * p + d];
-          for (int d = 0; d < 3; ++d) colours[3 * at + d] = c[3 * p + d];
+          for (int d = 0; d < 3; ++d) colors[3 * at + d] = c[3 * p + d];
         }
       }
     }
     benchmark::DoNotOptimize(vertices.get());
     benchmark::DoNotOptimize(normals.get());
     benchmark::DoNotOptimize(texCoords.get());
-    benchmark::DoNotOptimize(colours.get());
+    benchmark::DoNotOptimize(colors.get());
     benchmark::ClobberMemory();
     return at == corners;
   });
 }
 
-void BM_ColourMerge(benchmark::State& state) {
+void BM_ColorMerge(benchmark::State& state) {
   const Faces& faces = mergeFaces();
   if (faces.triangles < 0) return state.SkipWithError("faces not made");
   runPaired(state, [&] { return copyPass(faces); }, [&] { return mergePass(faces, 16); });
@@ -142,7 +142,7 @@ bool mergedInOrder(const Faces& faces, const MvAutoPtrVec<MvTriStripSet>& merged
   for (int g = 0; g < merged.length(); ++g) {
     const MvTriStripSet& s = *merged[g];
     const auto* material = s.attributeCount() == 1 ? dynamic_cast<const MvMaterial*>(s.attribute(0)) : nullptr;
-    if (!material || material->diffuseColor() != faces.colours[g] || s.triangleCount() != 1 ||
+    if (!material || material->diffuseColor() != faces.colors[g] || s.triangleCount() != 1 ||
         s.vertices()[2] != faces.shapes[g]->vertices()[2])
       return false;
   }
@@ -151,12 +151,12 @@ bool mergedInOrder(const Faces& faces, const MvAutoPtrVec<MvTriStripSet>& merged
 
 // The 100,000 distinct colours against the same faces in 16 colours; the
 // first distinct-colour merge is checked for exact groups in order.
-void BM_ManyColours(benchmark::State& state) {
-  const Faces& distinct = manyColourFaces(true);
-  const Faces& few = manyColourFaces(false);
+void BM_ManyColors(benchmark::State& state) {
+  const Faces& distinct = manyColorFaces(true);
+  const Faces& few = manyColorFaces(false);
   if (distinct.triangles < 0 || few.triangles < 0) return state.SkipWithError("faces not made");
   MvAutoPtrVec<MvTriStripSet> merged;
-  if (!MvKMBrep::mergeShapeWithSameColor(distinct.shapes, distinct.colours, merged) ||
+  if (!MvKMBrep::mergeShapeWithSameColor(distinct.shapes, distinct.colors, merged) ||
       !mergedInOrder(distinct, merged))
     return state.SkipWithError("groups wrong or out of order");
   merged.setLength(0);
@@ -166,7 +166,7 @@ void BM_ManyColours(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_ColourMerge)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(8);
-BENCHMARK(BM_ManyColours)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
+BENCHMARK(BM_ColorMerge)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(8);
+BENCHMARK(BM_ManyColors)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
 
 }  // namespace mvbench

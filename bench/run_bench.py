@@ -94,12 +94,12 @@ def rows(runs, resident):
                 "(memory stream: %.0f KiB)" % held, "-", "<= 1024 KiB", "yes" if growth <= 1024 else "NO"))
 
     for label, source in (("resident memory", resident), ("fresh memory", runs)):
-        lib, base, ratio = paired(source, "BM_ColourMerge")
-        triangles = source["BM_ColourMerge"][0]["triangles"]
+        lib, base, ratio = paired(source, "BM_ColorMerge")
+        triangles = source["BM_ColorMerge"][0]["triangles"]
         out.append(("5 colour merge, 1M triangles, %s (%.1fM tri/s)" % (label, triangles / lib / 1e3),
                     fmt_ms(lib), fmt_ms(base), "%.2f" % ratio, "ratio <= 4.00", "yes" if ratio <= 4.0 else "NO"))
 
-    lib, base, ratio = paired(runs, "BM_ManyColours")
+    lib, base, ratio = paired(runs, "BM_ManyColors")
     out.append(("6 grouping 100k faces of 100k colours (base: 16)", fmt_ms(lib), fmt_ms(base),
                 "%.2f" % ratio, "<= 250 ms", "yes" if lib <= 250.0 else "NO"))
 
@@ -153,7 +153,7 @@ def main():
         json_path = args.json or os.path.join(tmp, "mv_bench.json")
         report = run(args.executable, json_path)
         resident = run(args.executable, os.path.join(tmp, "resident.json"),
-                       ["--benchmark_filter=^BM_ColourMerge/"], RESIDENT_MEMORY)
+                       ["--benchmark_filter=^BM_ColorMerge/"], RESIDENT_MEMORY)
     table = rows(collect(report), collect(resident))
     print_table(report, table)
     missed = any(r[5] == "NO" for r in table)

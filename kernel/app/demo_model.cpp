@@ -32,16 +32,16 @@ int makeBody(int i) {
   }
 }
 
-bool colourBody(int tag, int i) {
+bool colorBody(int tag, int i) {
   const ksample::Rgba& base = kPalette[i % kPaletteSize];
   const int faces = ksample::faceCount(tag);
   for (int f = 0; f < faces; ++f) {
     // Every third body shows one face in the next palette colour.
     const bool accent = i % 3 == 0 && f == faces - 1;
     const ksample::Rgba& c = accent ? kPalette[(i + 1) % kPaletteSize] : base;
-    if (ksample::setFaceColour(tag, f, c) != ksample::kOk) return false;
+    if (ksample::setFaceColor(tag, f, c) != ksample::kOk) return false;
   }
-  if (i % 4 == 0 && ksample::setBodyColour(tag, base) != ksample::kOk) return false;
+  if (i % 4 == 0 && ksample::setBodyColor(tag, base) != ksample::kOk) return false;
   return true;
 }
 
@@ -51,7 +51,7 @@ std::vector<int> buildDemoModel(int bodies) {
   std::vector<int> tags;
   for (int i = 0; i < bodies; ++i) {
     const int tag = makeBody(i);
-    if (tag == 0 || !colourBody(tag, i)) {
+    if (tag == 0 || !colorBody(tag, i)) {
       if (tag != 0) tags.push_back(tag);
       ksample::deleteBodies(static_cast<int>(tags.size()), tags.data());
       return {};

@@ -43,7 +43,7 @@ void registerCallbacks(const Options& options, bool on) {
   MvKMBrep::setKmTessCallback(on ? callbacks::tessellate : nullptr);
   MvKMBrep::setKmEdgeTessCallback(on ? callbacks::tessellateEdges : nullptr);
   MvKMBrep::setKmBBoxCallback(on ? callbacks::boundingBox : nullptr);
-  MvKMBrep::setKmBodyColorCallback(on ? callbacks::bodyColour : nullptr);
+  MvKMBrep::setKmBodyColorCallback(on ? callbacks::bodyColor : nullptr);
   MvKMBrep::setKmMemoryRelCallback(on ? callbacks::freeMemory : nullptr);
   MvKMBrep::setKmCopyCallback(on ? callbacks::copy : nullptr);
   MvKMBrep::setKmGoCallback(on ? callbacks::graphics : nullptr);
@@ -109,7 +109,7 @@ unsigned release(int count, const int* tags) {
 unsigned version(int& major, int& minor) { return ksample::version(major, minor) == ksample::kOk ? 1u : 0u; }
 
 unsigned tessellate(int body, const MvKMBrep::KmBrepTessParams& params, MvAutoPtrVec<MvTriStripSet>& shapes,
-                    MvIVec<int>& map, MvAVec<MvVec4<float>>& colours) {
+                    MvIVec<int>& map, MvAVec<MvVec4<float>>& colors) {
   std::vector<ksample::FaceMesh> faces;
   if (ksample::tessellateFaces(body, refined(params.dTol1, params), refined(params.dTol2, params), faces) !=
       ksample::kOk) {
@@ -125,8 +125,8 @@ unsigned tessellate(int body, const MvKMBrep::KmBrepTessParams& params, MvAutoPt
       if (!shape->addStrip(strip.positions.data(), strip.normals.data(), strip.texCoords.data(), nullptr, n))
         return 0;
     }
-    const MvVec4<float> colour{{face.colour[0], face.colour[1], face.colour[2], face.colour[3]}};
-    if (!shapes.append(shape) || !map.append(face.faceIndex) || !colours.append(colour)) return 0;
+    const MvVec4<float> color{{face.color[0], face.color[1], face.color[2], face.color[3]}};
+    if (!shapes.append(shape) || !map.append(face.faceIndex) || !colors.append(color)) return 0;
   }
   return 1;
 }
@@ -149,9 +149,9 @@ unsigned boundingBox(int body, MvVec3<float>& minPt, MvVec3<float>& maxPt) {
   return ksample::boundingBox(body, minPt.v, maxPt.v) == ksample::kOk ? 1u : 0u;
 }
 
-unsigned bodyColour(int body) {
+unsigned bodyColor(int body) {
   ksample::Rgba rgba{};
-  return ksample::bodyColour(body, rgba) ? 1u : 0u;
+  return ksample::bodyColor(body, rgba) ? 1u : 0u;
 }
 
 unsigned freeMemory(void* p) {

@@ -28,7 +28,7 @@ int make(BodyKind kind, double a, double b, double c, const Transform& xf) {
   body.kind = kind;
   for (int i = 0; i < dimensionCountOf(kind); ++i) body.dims[i] = dims[i];
   body.xf = xf;
-  body.faceColours.assign(static_cast<std::size_t>(faceCountOf(kind)), kNoColour);
+  body.faceColors.assign(static_cast<std::size_t>(faceCountOf(kind)), kNoColor);
   int tag = 0;
   detail::addBody(std::move(body), tag);
   return tag;

@@ -33,7 +33,7 @@ int edgeCountOf(BodyKind kind) { return topologyOf(kind).edges; }
 
 int dimensionCountOf(BodyKind kind) { return topologyOf(kind).dimensions; }
 
-bool isValidColour(const Rgba& rgba) {
+bool isValidColor(const Rgba& rgba) {
   if (rgba[3] < 0.0f) return true;
   for (float c : rgba) {
     if (!(c >= 0.0f && c <= 1.0f)) return false;
@@ -43,15 +43,15 @@ bool isValidColour(const Rgba& rgba) {
 
 namespace {
 
-bool isCanonical(const Rgba& rgba) { return !(rgba[3] < 0.0f) || rgba == kNoColour; }
+bool isCanonical(const Rgba& rgba) { return !(rgba[3] < 0.0f) || rgba == kNoColor; }
 
-bool validColours(const BodyRecord& body) {
-  if (body.faceColours.size() != static_cast<std::size_t>(faceCountOf(body.kind))) return false;
-  for (const Rgba& c : body.faceColours) {
-    if (!isValidColour(c) || !isCanonical(c)) return false;
+bool validColors(const BodyRecord& body) {
+  if (body.faceColors.size() != static_cast<std::size_t>(faceCountOf(body.kind))) return false;
+  for (const Rgba& c : body.faceColors) {
+    if (!isValidColor(c) || !isCanonical(c)) return false;
   }
-  if (!body.hasBodyColour) return body.bodyColour == kNoColour;
-  return isValidColour(body.bodyColour) && !(body.bodyColour[3] < 0.0f);
+  if (!body.hasBodyColor) return body.bodyColor == kNoColor;
+  return isValidColor(body.bodyColor) && !(body.bodyColor[3] < 0.0f);
 }
 
 }  // namespace
@@ -67,7 +67,7 @@ const char* recordProblem(const BodyRecord& body) {
     if (!ok) return "invalid dimensions";
   }
   if (!isRigid(body.xf)) return "invalid transform";
-  if (!validColours(body)) return "invalid colour";
+  if (!validColors(body)) return "invalid colour";
   return nullptr;
 }
 
@@ -76,8 +76,8 @@ const char* recordProblem(const BodyRecord& body) {
 bool isValidRecord(const BodyRecord& body) { return detail::recordProblem(body) == nullptr; }
 
 bool sameRecord(const BodyRecord& a, const BodyRecord& b) {
-  if (a.kind != b.kind || a.hasBodyColour != b.hasBodyColour || a.bodyColour != b.bodyColour ||
-      a.faceColours != b.faceColours) {
+  if (a.kind != b.kind || a.hasBodyColor != b.hasBodyColor || a.bodyColor != b.bodyColor ||
+      a.faceColors != b.faceColors) {
     return false;
   }
   for (int i = 0; i < 3; ++i) {

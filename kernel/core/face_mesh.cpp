@@ -31,10 +31,10 @@ class StripBuilder {
   Strip& strip_;
 };
 
-Rgba faceColour(const BodyRecord& body, std::size_t face) {
-  const Rgba& own = body.faceColours[face];
+Rgba faceColor(const BodyRecord& body, std::size_t face) {
+  const Rgba& own = body.faceColors[face];
   if (!(own[3] < 0.0f)) return own;
-  return body.hasBodyColour ? body.bodyColour : kNoColour;
+  return body.hasBodyColor ? body.bodyColor : kNoColor;
 }
 
 // Face 2a + s of the box lies on axis a at its low (s = 0) or high (s = 1)
@@ -137,7 +137,7 @@ void faceMeshes(const BodyRecord& body, int segments, std::vector<FaceMesh>& fac
   faces.assign(count, FaceMesh{});
   for (std::size_t f = 0; f < count; ++f) {
     faces[f].faceIndex = static_cast<int>(f);
-    faces[f].colour = faceColour(body, f);
+    faces[f].color = faceColor(body, f);
   }
   switch (body.kind) {
     case BodyKind::Box:

@@ -17,9 +17,9 @@ namespace {
 constexpr std::size_t kHeaderSize = kBinaryMagicSize + 12;
 // kind, flags, face count, 3 sizes, 12 transform entries, body colour
 constexpr std::size_t kRecordFixedSize = 1 + 1 + 2 + 3 * 8 + 12 * 8 + 4 * 4;
-constexpr std::size_t kColourSize = 4 * 4;
+constexpr std::size_t kColorSize = 4 * 4;
 constexpr std::size_t kCrcSize = 4;
-constexpr unsigned kFlagBodyColour = 1;
+constexpr unsigned kFlagBodyColor = 1;
 
 void putUint(std::string& out, std::uint64_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFFu));
@@ -37,7 +37,7 @@ void putFloat(std::string& out, float v) {
   putUint(out, bits, 4);
 }
 
-void putColour(std::string& out, const Rgba& c) {
+void putColor(std::string& out, const Rgba& c) {
   for (float v : c) putFloat(out, v);
 }
 
@@ -61,12 +61,12 @@ float getFloat(const char* p) {
   return v;
 }
 
-Rgba getColour(const char* p) {
+Rgba getColor(const char* p) {
   return Rgba{getFloat(p), getFloat(p + 4), getFloat(p + 8), getFloat(p + 12)};
 }
 
 std::size_t recordSize(const BodyRecord& b) {
-  return kRecordFixedSize + b.faceColours.size() * kColourSize;
+  return kRecordFixedSize + b.faceColors.size() * kColorSize;
 }
 
 // Decodes the record at p, of at most left bytes; false with error set.
@@ -84,7 +84,7 @@ bool getRecord(const char* p, std::size_t left, std::size_t index, BodyRecord& b
     error = badRecord(index, "unknown body type");
     return false;
   }
-  if ((flags & ~kFlagBodyColour) != 0) {
+  if ((flags & ~kFlagBodyColor) != 0) {
     error = badRecord(index, "invalid flags");
     return false;
   }
@@ -92,18 +92,18 @@ bool getRecord(const char* p, std::size_t left, std::size_t index, BodyRecord& b
     error = badRecord(index, "face count mismatch");
     return false;
   }
-  used = kRecordFixedSize + faces * kColourSize;
+  used = kRecordFixedSize + faces * kColorSize;
   if (left < used) {
     error = "body records do not match the declared length";
     return false;
   }
   for (int i = 0; i < 3; ++i) body.dims[i] = getDouble(p + 4 + 8 * i);
   for (int i = 0; i < 12; ++i) body.xf.m[i / 4][i % 4] = getDouble(p + 28 + 8 * i);
-  body.hasBodyColour = (flags & kFlagBodyColour) != 0;
-  body.bodyColour = getColour(p + 124);
-  body.faceColours.resize(faces);
+  body.hasBodyColor = (flags & kFlagBodyColor) != 0;
+  body.bodyColor = getColor(p + 124);
+  body.faceColors.resize(faces);
   for (std::size_t f = 0; f < faces; ++f)
-    body.faceColours[f] = getColour(p + 140 + f * kColourSize);
+    body.faceColors[f] = getColor(p + 140 + f * kColorSize);
   if (const char* problem = recordProblem(body)) {
     error = badRecord(index, problem);
     return false;
@@ -122,14 +122,14 @@ void encodeBinary(const std::vector<BodyRecord>& bodies, std::string& out) {
   putUint(out, payload, 4);
   for (const BodyRecord& b : bodies) {
     out.push_back(static_cast<char>(b.kind));
-    out.push_back(static_cast<char>(b.hasBodyColour ? kFlagBodyColour : 0));
-    putUint(out, b.faceColours.size(), 2);
+    out.push_back(static_cast<char>(b.hasBodyColor ? kFlagBodyColor : 0));
+    putUint(out, b.faceColors.size(), 2);
     for (double d : b.dims) putDouble(out, d);
     for (const auto& row : b.xf.m) {
       for (double v : row) putDouble(out, v);
     }
-    putColour(out, b.hasBodyColour ? b.bodyColour : kNoColour);
-    for (const Rgba& c : b.faceColours) putColour(out, c);
+    putColor(out, b.hasBodyColor ? b.bodyColor : kNoColor);
+    for (const Rgba& c : b.faceColors) putColor(out, c);
   }
   putUint(out, crc32(out.data(), out.size()), 4);
 }

@@ -27,7 +27,7 @@ void appendNumber(std::string& out, T value) {
   out.append(buffer, r.ptr);
 }
 
-void appendColour(std::string& out, const Rgba& c) {
+void appendColor(std::string& out, const Rgba& c) {
   if (c[3] < 0.0f) {
     out += " none";
     return;
@@ -77,9 +77,9 @@ bool parseCount(std::string_view token, unsigned long long& value) {
 }
 
 // tokens[first..] hold "none" or four numbers.
-bool parseColour(const std::vector<std::string_view>& tokens, std::size_t first, Rgba& c) {
+bool parseColor(const std::vector<std::string_view>& tokens, std::size_t first, Rgba& c) {
   if (tokens.size() == first + 1 && tokens[first] == "none") {
-    c = kNoColour;
+    c = kNoColor;
     return true;
   }
   if (tokens.size() != first + 4) return false;
@@ -123,14 +123,14 @@ bool parseBody(LineReader& reader, std::size_t index, BodyRecord& body, std::str
   for (std::size_t i = 0; i < 12; ++i) {
     if (!parseNumber(t[1 + i], body.xf.m[i / 4][i % 4])) return malformed();
   }
-  if (!reader.next(t) || t[0] != "COLOUR" || !parseColour(t, 1, body.bodyColour)) {
+  if (!reader.next(t) || t[0] != "COLOUR" || !parseColor(t, 1, body.bodyColor)) {
     return malformed();
   }
-  body.hasBodyColour = !(body.bodyColour[3] < 0.0f);
-  body.faceColours.assign(static_cast<std::size_t>(faceCountOf(body.kind)), kNoColour);
-  for (std::size_t f = 0; f < body.faceColours.size(); ++f) {
+  body.hasBodyColor = !(body.bodyColor[3] < 0.0f);
+  body.faceColors.assign(static_cast<std::size_t>(faceCountOf(body.kind)), kNoColor);
+  for (std::size_t f = 0; f < body.faceColors.size(); ++f) {
     if (!reader.next(t) || t.size() < 3 || t[0] != "FACE" || !parseCount(t[1], number) ||
-        number != f || !parseColour(t, 2, body.faceColours[f])) {
+        number != f || !parseColor(t, 2, body.faceColors[f])) {
       return malformed();
     }
   }
@@ -193,11 +193,11 @@ void encodeText(const std::vector<BodyRecord>& bodies, std::string& out) {
       for (double v : row) appendNumber(out, v);
     }
     out += "\nCOLOUR";
-    appendColour(out, b.hasBodyColour ? b.bodyColour : kNoColour);
+    appendColor(out, b.hasBodyColor ? b.bodyColor : kNoColor);
     out += "\n";
-    for (std::size_t f = 0; f < b.faceColours.size(); ++f) {
+    for (std::size_t f = 0; f < b.faceColors.size(); ++f) {
       out += "FACE " + std::to_string(f);
-      appendColour(out, b.faceColours[f]);
+      appendColor(out, b.faceColors[f]);
       out += "\n";
     }
   }

@@ -5,6 +5,7 @@
 
 #include "MvKMBrep61.h"
 #include "base/current_host_stream.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -19,38 +20,9 @@ namespace frustrum_test {
 
 namespace fs = std::filesystem;
 
-// A fresh directory under $MV_TEST_TMP (or /tmp) named for the test, removed with its files.
-class ScratchDir {
- public:
-  ScratchDir() {
-    fs::remove_all(_path);
-    fs::create_directories(_path);
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    fs::remove_all(_path, ignored);
-  }
-  std::string operator/(const std::string& name) const { return (_path / name).string(); }
-  std::string str() const { return _path.string(); }
-
- private:
-  static fs::path named() {
-    const char* root = std::getenv("MV_TEST_TMP");
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return fs::path(root && *root ? root : "/tmp") / (std::string(info->test_suite_name()) + "_" + info->name());
-  }
-  const fs::path _path = named();
-};
-
-inline std::string readAll(const std::string& path) {
-  std::ostringstream out;
-  out << std::ifstream(path, std::ios::binary).rdbuf();
-  return out.str();
-}
-
-inline void writeAll(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using testfiles::readAll;
+using testfiles::ScratchDir;
+using testfiles::writeAll;
 
 // Calls an entry point with ifail as its last argument and gives the status.
 template <class EntryPoint, class... Args>

@@ -38,7 +38,8 @@ TEST_F(TransferTest, WrongStreamGuiseDirectionOrUnsafeArgumentsAreRefusedWith99)
       call(openWriteFrustrumFile, &guise, &guise, "k", &one, nullptr, &one, &id),
       call(openReadFrustrumFile, &guise, &guise, "k", &one, nullptr, &id)};
   EXPECT_EQ(statuses, std::vector<int>(14, MV_FR_UNSPECIFIED));
-  EXPECT_TRUE(delivered == 0 && id == -1);
+  EXPECT_EQ(delivered, 0);
+  EXPECT_EQ(id, -1);
   // Nothing was written, and both streams still work: a read asking for
   // more than is left delivers the rest, the next reports end of data.
   EXPECT_EQ(readAll(dir / "out.x_b").size(), headerSize);
@@ -73,7 +74,8 @@ TEST_F(TransferTest, BlocksOfAnySizeRoundTripAndAJournalIsOnDiskAfterEveryWrite)
   const std::string afterFirst = readAll(dir / "log.j_b");
   ASSERT_GT(afterFirst.size(), first.size());
   const std::string header = afterFirst.substr(0, afterFirst.size() - first.size());
-  EXPECT_TRUE(afterFirst == header + first && header.rfind("**END_OF_HEADER") == header.size() - 81);
+  EXPECT_EQ(afterFirst, header + first);
+  EXPECT_TRUE(header.rfind("**END_OF_HEADER") == header.size() - 81);
   ASSERT_EQ(writeTo(MV_GUISE_JOURNAL, id, "tail"), 0);
   EXPECT_TRUE(readAll(dir / "log.j_b") == header + first + "tail");
 }

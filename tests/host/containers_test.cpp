@@ -50,7 +50,8 @@ TEST_F(ContainersTest, GrowthAndLengthChanges) {
   MvVec<int> w = vec(4, 2);
   EXPECT_EQ(w.setLength(7), 1u);
   EXPECT_EQ(state(w), State({10, 11, 0, 0, 0, 0, 0}, 7));
-  EXPECT_TRUE(w.setLength(1) && w.setLength(3));
+  EXPECT_TRUE(w.setLength(1));
+  EXPECT_TRUE(w.setLength(3));
   EXPECT_EQ(state(w), State({10, 0, 0}, 7));
   EXPECT_EQ(w.setLength(-3), 1u);
   EXPECT_EQ(state(w), State({}, 7));

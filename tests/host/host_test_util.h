@@ -6,6 +6,8 @@
 #include "host/MvHeap.h"
 #include "host/MvPlatform.h"
 
+#include "support/test_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -47,10 +49,7 @@ inline void expectRefused(unsigned result, const char* className, const char* op
 
 // A fresh directory for the running test under $MV_TEST_TMP (or /tmp).
 inline std::filesystem::path testDir() {
-  const char* base = std::getenv("MV_TEST_TMP");
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const auto dir = std::filesystem::path(base && *base ? base : "/tmp") /
-                   (std::string("host_") + info->test_suite_name() + "_" + info->name());
+  const auto dir = std::filesystem::path(testfiles::tempRoot()) / ("host_" + testfiles::testName());
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;

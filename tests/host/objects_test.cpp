@@ -74,7 +74,9 @@ TEST_F(ObjectsTest, GuidsAndTypeRegistry) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(g.bytes()), 16),
             std::string("\xE0\x70\x3A\x87\xC9\x2A\xD1\x11\x9B\x6B\x00\x80\xC7\xBB\x59\x97", 16));
   EXPECT_EQ(g.toString(), "{873A70E0-2AC9-11D1-9B6B-0080C7BB5997}");
-  EXPECT_TRUE(MvGUID().isNull() && !g.isNull() && g != MvGUID(kChildIID));
+  EXPECT_TRUE(MvGUID().isNull());
+  EXPECT_TRUE(!g.isNull());
+  EXPECT_TRUE(g != MvGUID(kChildIID));
 
   MvLib::init();
   MvType* raw = nullptr;

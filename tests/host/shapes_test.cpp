@@ -170,14 +170,14 @@ TEST_F(ShapesTest, DirectTriangleCopyMatchesOnePrimitivePerTriangle) {
               1u);
   }
   struct Case {
-    MvVertexShape::Binding colours;
+    MvVertexShape::Binding colors;
     long long room;
     bool self;
     bool copied;
   };
   for (const Case& c : {Case{kPer, 5, false, true}, Case{kNone, 5, false, false}, Case{kPer, 4, false, false},
                         Case{kPer, 0, true, false}}) {
-    MvAutoPtr<MvTriStripSet> target = c.self ? source.get() : new MvTriStripSet(kPer, kPer, c.colours);
+    MvAutoPtr<MvTriStripSet> target = c.self ? source.get() : new MvTriStripSet(kPer, kPer, c.colors);
     ASSERT_EQ(target->reserve(3 * c.room, c.room), 1u);
     const auto before = contents(*target);
     MvAutoPtr<MvTriIter> it = source->getTriIter();

@@ -44,11 +44,11 @@ class KernelTest : public ::testing::Test {
     using namespace ksample;
     const int box =
         makeBox(1.0, 2.0, 3.0, compose(translation(1.5, -2.0, 3.25), rotation(1, 1, 0, 0.7)));
-    setFaceColour(box, 0, {1.0f, 0.0f, 0.0f, 1.0f});
-    setFaceColour(box, 5, {0.1f, 0.2f, 0.3f, 0.5f});
-    setBodyColour(box, {0.0f, 1.0f, 0.0f, 1.0f});
+    setFaceColor(box, 0, {1.0f, 0.0f, 0.0f, 1.0f});
+    setFaceColor(box, 5, {0.1f, 0.2f, 0.3f, 0.5f});
+    setBodyColor(box, {0.0f, 1.0f, 0.0f, 1.0f});
     const int cylinder = makeCylinder(0.5, 4.0, rotation(0, 1, 0, 1.1));
-    setFaceColour(cylinder, 1, {0.25f, 0.5f, 0.75f, 1.0f});
+    setFaceColor(cylinder, 1, {0.25f, 0.5f, 0.75f, 1.0f});
     return {box, cylinder, makeSphere(2.0, translation(10.0, 0.0, -1.0))};
   }
 };

@@ -33,7 +33,7 @@ TEST_F(KernelTest, ConcurrentCreationGivesUniqueTags) {
     threads.emplace_back([&mine] {
       for (int i = 0; i < kEach; ++i) {
         mine.push_back(makeBox(1, 1, 1, identityTransform()));
-        setFaceColour(mine.back(), 0, {1, 0, 0, 1});
+        setFaceColor(mine.back(), 0, {1, 0, 0, 1});
         if (i % 3 == 0) deleteBodies(1, &mine.back());
       }
     });

@@ -67,6 +67,6 @@ TEST_F(KernelTest, FacetsFollowTheFormulasAndTheTolerances) {
 
   std::vector<FaceMesh> faces;
   ASSERT_EQ(tessellateFaces(bodies[0], 0.1, 0.1, faces), kOk);
-  EXPECT_EQ(faces[0].colour, (Rgba{1, 0, 0, 1}));  // its own colour
-  EXPECT_EQ(faces[1].colour, (Rgba{0, 1, 0, 1}));  // the body's
+  EXPECT_EQ(faces[0].color, (Rgba{1, 0, 0, 1}));  // its own colour
+  EXPECT_EQ(faces[1].color, (Rgba{0, 1, 0, 1}));  // the body's
 }

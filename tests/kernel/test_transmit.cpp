@@ -25,8 +25,10 @@ TEST_F(KernelTest, RoundTripInBothFormatsAndAFailedWriteLeavesNoFile) {
     ASSERT_EQ(receive("part", 4, format, count, tags), kOk) << lastError();
     ASSERT_EQ(count, 3);
     // New tags, bodies equal to the originals.
-    for (int i = 0; i < 3; ++i)
-      EXPECT_TRUE(tags[i] > originals[2] && sameBody(tags[i], originals[i])) << i;
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_GT(tags[i], originals[2]) << i;
+      EXPECT_TRUE(sameBody(tags[i], originals[i])) << i;
+    }
     EXPECT_EQ(fake::state().openStreams, 0);
     deleteBodies(count, tags);
     freeTags(tags);
@@ -40,7 +42,7 @@ TEST_F(KernelTest, RoundTripInBothFormatsAndAFailedWriteLeavesNoFile) {
 
 TEST_F(KernelTest, TextIsPlainLinesAndCorruptDataCreatesNothing) {
   const int box = makeBox(1, 2, 3, translation(0.5, 0, 0));
-  setFaceColour(box, 2, {0.5f, 0.25f, 1.0f, 1.0f});
+  setFaceColor(box, 2, {0.5f, 0.25f, 1.0f, 1.0f});
   ASSERT_EQ(transmit(1, &box, "part", 4, Format::Text), kOk);
   ASSERT_EQ(transmit(1, &box, "part", 4, Format::Binary), kOk);
   const std::string text = fake::state().files["part.x_t"];
@@ -74,7 +76,9 @@ TEST_F(KernelTest, TextIsPlainLinesAndCorruptDataCreatesNothing) {
     int* tags = &count;
     EXPECT_EQ(receive("part", 4, format, count, tags), kErrCorruptData) << error;
     EXPECT_EQ(lastError(), error);
-    EXPECT_TRUE(count == 0 && tags == nullptr && bodyCount() == before) << error;
+    EXPECT_EQ(count, 0) << error;
+    EXPECT_EQ(tags, nullptr) << error;
+    EXPECT_EQ(bodyCount(), before) << error;
   }
   EXPECT_EQ(fake::state().openStreams, 0);
 }

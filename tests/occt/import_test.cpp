@@ -20,7 +20,7 @@ struct Expected {
   float face1[3];
 };
 
-void expectColour(const kocct::Rgba& c, const float (&rgb)[3], const std::string& what) {
+void expectColor(const kocct::Rgba& c, const float (&rgb)[3], const std::string& what) {
   if (rgb[0] < 0) {
     EXPECT_FALSE(c.isSet()) << what;
     return;
@@ -31,9 +31,9 @@ void expectColour(const kocct::Rgba& c, const float (&rgb)[3], const std::string
   EXPECT_FLOAT_EQ(c.b, rgb[2]) << what;
 }
 
-TEST_F(Import, StepNamesColoursAndAssemblyPlacements) {
+TEST_F(Import, StepNamesColorsAndAssemblyPlacements) {
   const std::string path = tempPath("coloured.step");
-  writeColouredModel(path);
+  writeColoredModel(path);
   std::vector<int> tags;
   ASSERT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
   const Expected expected[] = {
@@ -47,9 +47,9 @@ TEST_F(Import, StepNamesColoursAndAssemblyPlacements) {
   for (std::size_t i = 0; i < tags.size(); ++i) {
     ASSERT_TRUE(kocct::getPart(tags[i], parts[i]));
     EXPECT_EQ(parts[i].name, expected[i].name) << i;
-    ASSERT_EQ(parts[i].faceColours.size(), static_cast<std::size_t>(expected[i].faces)) << i;
-    expectColour(parts[i].faceColours[0], expected[i].face0, "part " + std::to_string(i) + " face 0");
-    expectColour(parts[i].faceColours[1], expected[i].face1, "part " + std::to_string(i) + " face 1");
+    ASSERT_EQ(parts[i].faceColors.size(), static_cast<std::size_t>(expected[i].faces)) << i;
+    expectColor(parts[i].faceColors[0], expected[i].face0, "part " + std::to_string(i) + " face 0");
+    expectColor(parts[i].faceColors[1], expected[i].face1, "part " + std::to_string(i) + " face 1");
   }
   // The two instances share their geometry and differ in placement.
   EXPECT_EQ(parts[0].shape.TShape(), parts[1].shape.TShape());
@@ -66,7 +66,7 @@ TEST_F(Import, UnitsOfTheFileAreHonoured) {
   const double volume = volumeOf(blockWithHole());
   for (const char* unit : {"INCH", "M"}) {
     const std::string path = tempPath(std::string("unit_") + unit + ".stp");
-    writeColouredModel(path, unit);
+    writeColoredModel(path, unit);
     std::vector<int> tags;
     ASSERT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
     kocct::Part part;
@@ -85,7 +85,7 @@ TEST_F(Import, BrepFileGivesOnePartPerSolid) {
   kocct::Part part;
   ASSERT_TRUE(kocct::getPart(tags[0], part));
   EXPECT_EQ(part.name, "Import_BrepFileGivesOnePartPerSolid_block");  // the file name without extension
-  EXPECT_TRUE(part.faceColours.empty());
+  EXPECT_TRUE(part.faceColors.empty());
   kocct::deleteParts(1, tags.data());
 }
 
@@ -115,7 +115,7 @@ struct BadFile {
 
 std::string validStep() {
   const std::string path = tempPath("valid.step");
-  writeColouredModel(path);
+  writeColoredModel(path);
   return readFile(path);
 }
 

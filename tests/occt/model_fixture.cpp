@@ -27,15 +27,15 @@ TopoDS_Shape faceOf(const TopoDS_Shape& shape, int index) {
 
 void fillModel(const Handle(TDocStd_Document)& doc) {
   Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
-  Handle(XCAFDoc_ColorTool) colours = XCAFDoc_DocumentTool::ColorTool(doc->Main());
+  Handle(XCAFDoc_ColorTool) colors = XCAFDoc_DocumentTool::ColorTool(doc->Main());
   const Quantity_Color red(1, 0, 0, Quantity_TOC_RGB), green(0, 1, 0, Quantity_TOC_RGB),
       blue(0, 0, 1, Quantity_TOC_RGB), yellow(1, 1, 0, Quantity_TOC_RGB);
 
   const TopoDS_Shape block = blockWithHole();
   const TDF_Label blockLabel = shapes->AddShape(block, false);
   TDataStd_Name::Set(blockLabel, "block");
-  colours->SetColor(blockLabel, red, XCAFDoc_ColorSurf);
-  colours->SetColor(shapes->AddSubShape(blockLabel, faceOf(block, 1)), green, XCAFDoc_ColorSurf);
+  colors->SetColor(blockLabel, red, XCAFDoc_ColorSurf);
+  colors->SetColor(shapes->AddSubShape(blockLabel, faceOf(block, 1)), green, XCAFDoc_ColorSurf);
 
   const TDF_Label assembly = shapes->NewShape();
   TDataStd_Name::Set(assembly, "bracket pair");
@@ -54,13 +54,13 @@ void fillModel(const Handle(TDocStd_Document)& doc) {
   builder.Add(pair, cylinder);
   const TDF_Label pairLabel = shapes->AddShape(pair, false);
   TDataStd_Name::Set(pairLabel, "pair");
-  colours->SetColor(shapes->AddSubShape(pairLabel, cube), blue, XCAFDoc_ColorSurf);
-  colours->SetColor(shapes->AddSubShape(pairLabel, faceOf(cylinder, 0)), yellow, XCAFDoc_ColorSurf);
+  colors->SetColor(shapes->AddSubShape(pairLabel, cube), blue, XCAFDoc_ColorSurf);
+  colors->SetColor(shapes->AddSubShape(pairLabel, faceOf(cylinder, 0)), yellow, XCAFDoc_ColorSurf);
   shapes->UpdateAssemblies();
 }
 
 }  // namespace
 
-void writeColouredModel(const std::string& path, const char* unit) { writeStep(path, fillModel, unit); }
+void writeColoredModel(const std::string& path, const char* unit) { writeStep(path, fillModel, unit); }
 
 }  // namespace occttest

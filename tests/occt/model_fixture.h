@@ -11,7 +11,7 @@ namespace occttest {
 // moved by (0, 50, 0) and turned a quarter about z; product colour red, face
 // 1 green), then the two solids of product "pair" (a 10 mm cube coloured blue
 // as a solid, a cylinder with one face coloured yellow).
-void writeColouredModel(const std::string& path, const char* unit = "MM");
+void writeColoredModel(const std::string& path, const char* unit = "MM");
 
 }  // namespace occttest
 

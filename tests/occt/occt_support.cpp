@@ -81,7 +81,7 @@ int countOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type) {
   return map.Extent();
 }
 
-void expectSameColour(const kocct::Rgba& a, const kocct::Rgba& b, const std::string& what) {
+void expectSameColor(const kocct::Rgba& a, const kocct::Rgba& b, const std::string& what) {
   EXPECT_EQ(a.isSet(), b.isSet()) << what;
   if (a.isSet() && b.isSet()) {
     EXPECT_FLOAT_EQ(a.r, b.r) << what;
@@ -97,10 +97,10 @@ void expectSamePart(int a, int b) {
   ASSERT_TRUE(kocct::getPart(a, pa)) << kocct::lastError();
   ASSERT_TRUE(kocct::getPart(b, pb)) << kocct::lastError();
   EXPECT_EQ(pa.name, pb.name);
-  expectSameColour(pa.colour, pb.colour, "part colour");
-  ASSERT_EQ(pa.faceColours.size(), pb.faceColours.size());
-  for (std::size_t i = 0; i < pa.faceColours.size(); ++i)
-    expectSameColour(pa.faceColours[i], pb.faceColours[i], "face " + std::to_string(i));
+  expectSameColor(pa.color, pb.color, "part colour");
+  ASSERT_EQ(pa.faceColors.size(), pb.faceColors.size());
+  for (std::size_t i = 0; i < pa.faceColors.size(); ++i)
+    expectSameColor(pa.faceColors[i], pb.faceColors[i], "face " + std::to_string(i));
   for (TopAbs_ShapeEnum type : {TopAbs_SOLID, TopAbs_FACE, TopAbs_EDGE})
     EXPECT_EQ(countOf(pa.shape, type), countOf(pb.shape, type));
   const double va = volumeOf(pa.shape), vb = volumeOf(pb.shape);

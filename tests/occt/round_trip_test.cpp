@@ -9,9 +9,9 @@ namespace occttest {
 namespace {
 
 // Imports the coloured model; the caller owns the tags.
-std::vector<int> importColouredModel() {
+std::vector<int> importColoredModel() {
   const std::string path = tempPath("round_trip.step");
-  writeColouredModel(path);
+  writeColoredModel(path);
   std::vector<int> tags;
   EXPECT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
   return tags;
@@ -27,7 +27,7 @@ class HostFileRoundTrip : public OcctTest, public ::testing::WithParamInterface<
 
 TEST_P(HostFileRoundTrip, PartsComeBackEqual) {
   const std::string path = tempPath("round_trip.mv61");
-  MvAutoPtr<MvKMBrep> original = elementOf(importColouredModel());
+  MvAutoPtr<MvKMBrep> original = elementOf(importColoredModel());
   {
     MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
     ASSERT_TRUE(out);
@@ -62,7 +62,7 @@ using KernelFiles = OcctTest;
 const char* fileName(kocct::Format format) { return format == kocct::Format::Text ? "x_t" : "x_b"; }
 
 TEST_F(KernelFiles, TextAndBinaryRoundTrip) {
-  const std::vector<int> tags = importColouredModel();
+  const std::vector<int> tags = importColoredModel();
   const std::string key = tempPath("parts");
   for (kocct::Format format : {kocct::Format::Text, kocct::Format::Binary}) {
     ASSERT_EQ(kocct::transmit(static_cast<int>(tags.size()), tags.data(), key.c_str(), static_cast<int>(key.size()),
@@ -89,7 +89,7 @@ struct Damage {
 };
 
 TEST_F(KernelFiles, DamagedRecordsAreRefusedAndCreateNothing) {
-  const std::vector<int> tags = importColouredModel();
+  const std::vector<int> tags = importColoredModel();
   const std::string key = tempPath("damaged");
   const std::string file = key + ".x_t";
   ASSERT_EQ(kocct::transmit(static_cast<int>(tags.size()), tags.data(), key.c_str(), static_cast<int>(key.size()),

@@ -17,11 +17,11 @@ using Tessellation = OcctTest;
 
 gp_Pnt pointAt(const std::vector<float>& xyz, std::size_t i) { return gp_Pnt(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]); }
 
-int addShape(const TopoDS_Shape& shape, std::vector<kocct::Rgba> faceColours = {}) {
+int addShape(const TopoDS_Shape& shape, std::vector<kocct::Rgba> faceColors = {}) {
   kocct::Part part;
   part.shape = shape;
   part.name = "shape";
-  part.faceColours = std::move(faceColours);
+  part.faceColors = std::move(faceColors);
   int tag = 0;
   EXPECT_EQ(kocct::addPart(part, tag), kocct::kOk) << kocct::lastError();
   return tag;
@@ -130,12 +130,12 @@ TEST_F(Tessellation, RenderDrawsTheEdgePolylinesThroughTheSegmentFunctions) {
   kocct::deleteParts(1, &tag);
 }
 
-TEST_F(Tessellation, ColourMergingGivesOneShapePerDistinctColour) {
+TEST_F(Tessellation, ColorMergingGivesOneShapePerDistinctColor) {
   const kocct::Rgba red{1, 0, 0, 1}, blue{0, 0, 1, 1};
   // Seven faces in two colours on one part, and a sphere in red.
-  std::vector<kocct::Rgba> colours(7, red);
-  colours[2] = colours[5] = colours[6] = blue;
-  MvAutoPtr<MvKMBrep> element = elementOf({addShape(blockWithHole(), colours), addShape(sphere(3.0), {red})});
+  std::vector<kocct::Rgba> colors(7, red);
+  colors[2] = colors[5] = colors[6] = blue;
+  MvAutoPtr<MvKMBrep> element = elementOf({addShape(blockWithHole(), colors), addShape(sphere(3.0), {red})});
   EXPECT_EQ(element->haveColorAttr(), 1u);
   MvKMBrep::KmBrepTessParams params;
   MvKMBrep::initializeTessParam(params, 0);

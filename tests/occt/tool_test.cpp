@@ -33,7 +33,7 @@ using OcctTool = OcctTest;
 TEST_F(OcctTool, ImportConvertInfoTransmitAndRefusals) {
   const std::string model = tempPath("tool.step"), host = tempPath("tool.mv61"), key = tempPath("tool_parts"),
                     bad = tempPath("tool_bad.step");
-  writeColouredModel(model);
+  writeColoredModel(model);
   writeFile(bad, "ISO-10303-21;\nHEADER;\n");
   const std::string info =
       std::string("  element 0: 4 parts, 23 faces, 45 edges, 5 colours; written by the Open CASCADE kernel 7.6\n"

@@ -84,13 +84,11 @@ struct Scene {
     const std::vector<int> parts = partsOf(*e);
     ksample::transmit(3, parts.data(), key.c_str(), static_cast<int>(key.size()), ksample::Format::Text);
     MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
-    ASSERT_TRUE(out && out->writeObject(e) && out->close());
+    ASSERT_TRUE(out);
+    ASSERT_TRUE(out->writeObject(e));
+    ASSERT_TRUE(out->close());
     kernelFile = readAll(key + ".x_t");
     hostFile = readAll(path);
-  }
-  static std::string readAll(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
   // Receives the bytes as a kernel file (none at all when `missing`).
   unsigned receive(const std::string& bytes, bool missing = false) {
@@ -100,7 +98,8 @@ struct Scene {
     int* tags = nullptr;
     const int status = ksample::receive(key.c_str(), static_cast<int>(key.size()), ksample::Format::Text, count, tags);
     kernelError = ksample::lastError();
-    EXPECT_TRUE(count == 0 && tags == nullptr);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(tags, nullptr);
     return status == ksample::kOk;
   }
   // Opens the bytes as a host file and reads an object, which is not made;
@@ -111,7 +110,8 @@ struct Scene {
     MvAutoPtr<MvBase> obj;
     const unsigned ok = in && in->readObject(obj);
     kernelError = ksample::lastError();
-    EXPECT_TRUE(!obj && (!in || in->atEnd()));
+    EXPECT_TRUE(!obj);
+    EXPECT_TRUE((!in || in->atEnd()));
     return ok;
   }
   unsigned readBytes(const std::string& bytes) {
@@ -141,7 +141,7 @@ struct Scene {
     MvAVec<MvIVec<int>> maps;
     return of.getMvFaceShapeList(p = params(), shapes, maps, 1);
   }
-  unsigned colours() {
+  unsigned colors() {
     MvAutoPtrVec<MvTriStripSet> shapes;
     return e->getMvColorShapeList(p = params(), shapes);
   }
@@ -240,9 +240,9 @@ const Row kRows[] = {
      [](S& s) { return s.faces(*elementOf({})); }},
     {"face shapes, tessellation callback throws after handing over shapes", kThrows,
      [](S& s) { K::setKmTessCallback(thenThrow<cb::tessellate>); return s.faces(*s.e); }},
-    {"colour shapes, box callback throws", kThrows, [](S& s) { K::setKmBBoxCallback(throws); return s.colours(); }},
+    {"colour shapes, box callback throws", kThrows, [](S& s) { K::setKmBBoxCallback(throws); return s.colors(); }},
     {"colour shapes without box callback", "_pfKmBBoxCB != NULL",
-     [](S& s) { K::setKmBBoxCallback(nullptr); return s.colours(); }},
+     [](S& s) { K::setKmBBoxCallback(nullptr); return s.colors(); }},
     {"edge shapes, edge callback throws after handing over polylines", kThrows,
      [](S& s) { K::setKmEdgeTessCallback(thenThrow<cb::tessellateEdges>); return s.edges(); }},
     {"edge shapes without edge callback", "_pfKmEdgeTessCB && _pfKmEdgeTessCB(kmBodyList[i], kmTessPara, vpBodyPLS)",
@@ -254,9 +254,9 @@ const Row kRows[] = {
        MvAutoPtrVec<MvTriStripSet> shapes, merged;
        MvAVec<MvIVec<int>> maps;
        s.e->getMvFaceShapeList(s.p = params(), shapes, maps, 0);
-       MvAVec<MvVec4<float>> colours;
-       for (int i = 0; i <= shapes.length(); ++i) colours.append(MvVec4<float>{{1.0f, 0.0f, 0.0f, 1.0f}});
-       return K::mergeShapeWithSameColor(shapes, colours, merged);
+       MvAVec<MvVec4<float>> colors;
+       for (int i = 0; i <= shapes.length(); ++i) colors.append(MvVec4<float>{{1.0f, 0.0f, 0.0f, 1.0f}});
+       return K::mergeShapeWithSameColor(shapes, colors, merged);
      }},
     {"holder unload without release callback", "pfKmReleaseCB != NULL",
      [](S&) {

@@ -6,6 +6,8 @@
 
 #include "app/demo_model.h"
 #include "app/sample_app.h"
+#include "support/elements.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -18,13 +20,10 @@
 
 namespace rel {
 
-// A path in the tests' scratch directory, unique to this process, since
-// test cases may run in parallel processes.
-inline std::string tempPath(const std::string& name) {
-  const char* dir = std::getenv("MV_TEST_TMP");
-  static const std::string run = std::to_string(std::random_device{}());
-  return std::string(dir && *dir ? dir : "/tmp") + "/" + name + "_" + run;
-}
+using testfiles::elementOf;
+using testfiles::readAll;
+using testfiles::tagVec;
+using testfiles::tempPath;
 
 // The library holds nothing between operations: the kernel lock is free, no
 // host stream is current and no frustrum stream is open.
@@ -46,18 +45,6 @@ inline bool sameBodies(const std::vector<int>& a, const std::vector<int>& b) {
   return true;
 }
 
-inline MvVec<int> tagVec(const std::vector<int>& tags) {
-  MvVec<int> v;
-  v.append(tags.data(), static_cast<int>(tags.size()));
-  return v;
-}
-
-// An element owning the given bodies; null when it cannot be allocated.
-inline MvAutoPtr<MvKMBrep> elementOf(const std::vector<int>& tags) {
-  MvAutoPtr<MvKMBrep> e(new MvKMBrep());
-  if (e && !e->appendKmPart(tagVec(tags), 0)) e = nullptr;
-  return e;
-}
 
 inline MvKMBrep::KmBrepTessParams params(int level = 0) {
   MvKMBrep::KmBrepTessParams p{};

@@ -18,11 +18,15 @@ void throughFiles(const MvKMBrep& e, const std::string& base) {
   const std::string path = base + ".mv61";
   {
     MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
-    ASSERT_TRUE(out && out->writeObject(&e) && out->close());
+    ASSERT_TRUE(out);
+    ASSERT_TRUE(out->writeObject(&e));
+    ASSERT_TRUE(out->close());
   }
   MvAutoPtr<MvFileStream> in(MvFileStream::open(path.c_str()));
   MvAutoPtr<MvBase> obj;
-  ASSERT_TRUE(in && in->readObject(obj) && obj) << firstReport();
+  ASSERT_TRUE(in);
+  ASSERT_TRUE(in->readObject(obj));
+  ASSERT_TRUE(obj) << firstReport();
   EXPECT_TRUE(sameBodies(parts, partsOf(*static_cast<MvKMBrep*>(obj.get()))));
   std::remove(path.c_str());
 
@@ -44,7 +48,8 @@ void throughFiles(const MvKMBrep& e, const std::string& base) {
 
 void work(int index, int rounds) {
   MvAutoPtr<MvKMBrep> e = elementOf(ksamplehost::buildDemoModel(2 + index % 3));
-  ASSERT_TRUE(e && !e->isEmpty());
+  ASSERT_TRUE(e);
+  ASSERT_TRUE(!e->isEmpty());
   for (int i = 0; i < rounds; ++i) {
     MvErrorState::clear();
     expectWorks(*e);
@@ -55,7 +60,8 @@ void work(int index, int rounds) {
       MvKMBrep::KmBrepTessParams p = params();
       MvAutoPtrVec<MvTriStripSet> merged;
       MvAutoPtrVec<MvPolylineSet> edges;
-      EXPECT_TRUE(e->getMvColorShapeList(p, merged) && merged.length() > 0);
+      EXPECT_TRUE(e->getMvColorShapeList(p, merged));
+      EXPECT_TRUE(merged.length() > 0);
       EXPECT_EQ(e->getMvEdgeShape(p = params(), edges), 1u);
     }
     if (i % 40 == index % 40) throughFiles(*e, tempPath("stress_" + std::to_string(index)));

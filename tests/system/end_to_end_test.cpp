@@ -1,5 +1,7 @@
 #include "app/demo_model.h"
 #include "app/sample_app.h"
+#include "support/elements.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -11,23 +13,9 @@
 
 namespace {
 
-std::string tempDir() {
-  const char* dir = std::getenv("MV_TEST_TMP");
-  return dir && *dir ? dir : "/tmp";
-}
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-MvAutoPtr<MvKMBrep> elementOf(const std::vector<int>& tags) {
-  MvAutoPtr<MvKMBrep> e(new MvKMBrep());
-  MvVec<int> parts;
-  parts.append(tags.data(), static_cast<int>(tags.size()));
-  e->appendKmPart(parts, 0);
-  return e;
-}
+using testfiles::readAll;
+using testfiles::elementOf;
+const auto tempDir = testfiles::tempRoot;
 
 void expectSameBodies(const MvVec<int>& a, const MvVec<int>& b) {
   ASSERT_EQ(a.length(), b.length());

@@ -2,6 +2,8 @@
 #ifndef TESTS_SYSTEM_TOOL_RUN_H
 #define TESTS_SYSTEM_TOOL_RUN_H
 
+#include "support/test_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,18 +21,9 @@ struct ToolRun {
 };
 
 // A folder of the running test's own, so tests may run side by side.
-inline std::string tempDir() {
-  const char* dir = std::getenv("MV_TEST_TMP");
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string(test->test_suite_name()) + "_" + test->name();
-  for (char& c : name) c = c == '/' ? '_' : c;
-  return std::string(dir && *dir ? dir : "/tmp") + "/tool_" + name;
-}
+inline std::string tempDir() { return testfiles::tempRoot() + "/tool_" + testfiles::testName(); }
 
-inline std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using testfiles::readAll;
 
 // The tool's console output, read as text: Windows ends its lines with CR LF.
 inline std::string readText(const std::string& path) {
@@ -38,9 +31,7 @@ inline std::string readText(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-inline void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+const auto writeFile = testfiles::writeAll;
 
 inline bool exists(const std::string& path) { return std::ifstream(path).good(); }
 

@@ -91,7 +91,7 @@ TEST_F(Tool, BadInputGetsOneLineAndNoOutput) {
 
 // Three elements of the same eight colours: eight materials in all, and
 // every shape's corners shared rather than written per triangle.
-TEST_F(Tool, ObjMergesColoursAcrossElementsAndSharesVertices) {
+TEST_F(Tool, ObjMergesColorsAcrossElementsAndSharesVertices) {
   {
     ksamplehost::SampleApp app;
     ASSERT_TRUE(app.ok()) << app.error();

@@ -39,7 +39,8 @@ TEST_F(EdgeShapes, AppendedBodyByBodyAfterWhatTheListHeldUntilABodyFails) {
   MvKMBrep::initializeTessParam(p, 0);
   state().calls.clear();
   EXPECT_EQ(e->getMvEdgeShape(p, out), 0u);
-  EXPECT_TRUE(p.bConditioned == 1 && state().calls == "box1@2 box2@2 box3@2");
+  EXPECT_EQ(p.bConditioned, 1);
+  EXPECT_TRUE(state().calls == "box1@2 box2@2 box3@2");
   const fake::Report failed =
       report("getMvEdgeShape", "_pfKmEdgeTessCB && _pfKmEdgeTessCB(kmBodyList[i], kmTessPara, vpBodyPLS)");
   EXPECT_EQ(fake::reports(), (Reports{failed, failed}));

@@ -41,7 +41,8 @@ TEST_F(FaceShapes, GatheredInBodyOrderWithMaterials) {
   // Box calls three levels deep (operation, gathering, box), tessellation two.
   EXPECT_EQ(state().calls, "box10@3 box20@3 box30@3 tess10@2 tess20@2 tess30@2");
   EXPECT_EQ(a->refCount(), 2);  // the double's record, the list
-  EXPECT_TRUE(coloured(*a, rgba(1, 0, 0, 1)) && coloured(*c, rgba(0, 0, 1, 1)));
+  EXPECT_TRUE(colored(*a, rgba(1, 0, 0, 1)));
+  EXPECT_TRUE(colored(*c, rgba(0, 0, 1, 1)));
   EXPECT_EQ(b->attributeCount(), 0);  // negative alpha: no material
 
   EXPECT_EQ(e->getMvFaceShapeList(p, list, mapKmMv, 0), 1u);  // without colours: no material
@@ -50,16 +51,19 @@ TEST_F(FaceShapes, GatheredInBodyOrderWithMaterials) {
   EXPECT_TRUE(MvErrorState::reports().empty());
 }
 
-TEST_F(FaceShapes, MergedByColourAfterWhatTheListHeld) {
+TEST_F(FaceShapes, MergedByColorAfterWhatTheListHeld) {
   state().faces[30].colors[0] = rgba(1, 0, 0, 1);  // red like face a
   MvAutoPtr<MvTriStripSet> kept = strip(50.0f);
   auto out = listOf<Shapes>({kept});
   EXPECT_EQ(element({10, 20, 30})->getMvColorShapeList(p, out), 1u);
   ASSERT_EQ(ptrs(out).size(), 3u);
   EXPECT_EQ(out[0].get(), kept.get());
-  EXPECT_TRUE(mergedFrom(out[1], {a, c}) && coloured(*out[1], rgba(1, 0, 0, 1)));
-  EXPECT_TRUE(mergedFrom(out[2], {b}) && out[2]->attributeCount() == 0);
-  EXPECT_TRUE(a->refCount() == 1 && a->attributeCount() == 0);  // the double's reference only
+  EXPECT_TRUE(mergedFrom(out[1], {a, c}));
+  EXPECT_TRUE(colored(*out[1], rgba(1, 0, 0, 1)));
+  EXPECT_TRUE(mergedFrom(out[2], {b}));
+  EXPECT_EQ(out[2]->attributeCount(), 0);
+  EXPECT_EQ(a->refCount(), 1);  // the double's reference only
+  EXPECT_EQ(a->attributeCount(), 0);
 }
 
 TEST_F(FaceShapes, FailingBodyStopsWithoutRollback) {
@@ -98,7 +102,9 @@ TEST_F(FaceShapes, FailingBodyStopsWithoutRollback) {
   state().calls.clear();
   EXPECT_EQ(e->getMvColorShapeList(p, list), 0u);
   EXPECT_EQ(fake::reports(), (Reports{report("_getFaceShapeColorArray", "_pfKmTessCB != NULL"), colorGather}));
-  EXPECT_TRUE(p.bConditioned == 0 && state().calls.empty() && list.length() == 2);
+  EXPECT_EQ(p.bConditioned, 0);
+  EXPECT_TRUE(state().calls.empty());
+  EXPECT_EQ(list.length(), 2);
 }
 
 TEST_F(FaceShapes, HaveColorAttr) {

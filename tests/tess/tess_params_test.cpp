@@ -6,43 +6,35 @@ namespace {
 
 using namespace tess;
 
-constexpr double kPiOver8 = 0.39269908169872414;
-
-// Every field of the record, in declaration order.
-std::vector<double> fields(const Params& p) {
-  return {double(p.bConditioned), double(p.uOption1), double(p.uOption2), double(p.uOption3), double(p.uOption4),
-          double(p.uOption5), double(p.uOption6), double(p.uOption7), double(p.uOption8), double(p.uOption9),
-          double(p.uOption10), double(p.uOption11), p.dTol1, p.dTol2, p.dTol3, p.dTol4, p.dTol5, p.dTol6, p.dTol7,
-          p.dTol8, p.dTol9, p.dTol10, double(p.uOption12)};
-}
-
 std::vector<float> corners(const MvBox3f& b) {
   return {b.getMin()[0], b.getMin()[1], b.getMin()[2], b.getMax()[0], b.getMax()[1], b.getMax()[2]};
 }
 
-TEST(TessParams, RecordsBeforeAndAfterConditioning) {
+// The level scales the relative sizes; conditioning scales the positive
+// sizes of the scaled fields to the diagonal, once, and drops every sign; an
+// absolute record is left as it is.
+TEST(TessParams, ConditioningSizesARelativeRecordOnce) {
   using LevelFactor = std::pair<int, double>;
   for (const auto& [level, k] : {LevelFactor{-1, 1.0}, {0, 1.0}, {1, 1.5}, {2, 2.0}, {7, 2.0}}) {
-    SCOPED_TRACE(level);
     Params p;
-    std::memset(&p, 0xAB, sizeof p);
-    EXPECT_EQ(MvKMBrep::initializeTessParam(p, level), 1u);
-    EXPECT_EQ(fields(p), (std::vector<double>{0, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0.001, kPiOver8, 0.001, kPiOver8,
-                                              -0.01 * k, -0.01 * k, 0.0, 6.0 * k, -0.01 * k, -k, 1}));
-    for (float d : {10.0f, 100.0f}) {  // sized once, to D = 10
-      EXPECT_EQ(MvKMBrep::conditionTessParam(p, d), 1u);
-      EXPECT_EQ(fields(p), (std::vector<double>{1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0.001 * 10.0, kPiOver8,
-                                                0.001 * 10.0, kPiOver8, 0.01 * k, 0.01 * k, 0.0, 6.0 * k * 10.0,
-                                                0.01 * k, k, 1}));
-    }
+    MvKMBrep::initializeTessParam(p, level);
+    EXPECT_EQ(p.dTol8, 6.0 * k) << level;
   }
   Params p;
-  EXPECT_EQ(MvKMBrep::initializeAbsTessParam(p), 1u);
-  for (float d : {0.5f, -3.0f, 0.0f}) {
-    EXPECT_EQ(fields(p), (std::vector<double>{1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0.6, 0.6, 0.25, 0.25, 0.01, 0.01,
-                                              0.0, 6.0, 0.01, 1.0, 1}));
-    EXPECT_EQ(MvKMBrep::conditionTessParam(p, d), 1u);
-  }
+  MvKMBrep::initializeTessParam(p, 0);
+  const Params before = p;
+  EXPECT_EQ(p.bConditioned, 0u);
+  MvKMBrep::conditionTessParam(p, 10.0f);
+  MvKMBrep::conditionTessParam(p, 100.0f);
+  EXPECT_EQ(p.bConditioned, 1u);
+  EXPECT_EQ(p.dTol1, before.dTol1 * 10.0);  // a scaled field
+  EXPECT_EQ(p.dTol2, before.dTol2);         // a field that is never scaled
+  EXPECT_EQ(p.dTol5, -before.dTol5);        // an absolute size
+  EXPECT_EQ(p.dTol10, -before.dTol10);      // negative in a scaled field: absolute too
+  MvKMBrep::initializeAbsTessParam(p);
+  const Params absolute = p;
+  MvKMBrep::conditionTessParam(p, 0.5f);
+  EXPECT_EQ(std::memcmp(&p, &absolute, sizeof p), 0);
   // Negative values become absolute sizes (unscaled even in scaled fields); -0 and NaN stay as they are.
   MvKMBrep::initializeTessParam(p, 0);
   p.dTol1 = -0.5;
@@ -50,7 +42,10 @@ TEST(TessParams, RecordsBeforeAndAfterConditioning) {
   p.dTol7 = -0.0;
   p.dTol8 = std::nan("");
   MvKMBrep::conditionTessParam(p, 4.0f);
-  EXPECT_TRUE(p.dTol1 == 0.5 && p.dTol2 == 0.25 && std::signbit(p.dTol7) && std::isnan(p.dTol8));
+  EXPECT_EQ(p.dTol1, 0.5);
+  EXPECT_EQ(p.dTol2, 0.25);
+  EXPECT_TRUE(std::signbit(p.dTol7));
+  EXPECT_TRUE(std::isnan(p.dTol8));
 }
 
 class BBox : public TessTest {};
@@ -99,7 +94,8 @@ TEST_F(BBox, SizingFailuresLeaveRecordAndListAlone) {
     MvErrorState::clear();
     EXPECT_EQ(e->getMvEdgeShape(p, sets), 0u);
     EXPECT_EQ(fake::reports(), reports);
-    EXPECT_TRUE(std::memcmp(&p, &before, sizeof p) == 0 && sets.length() == 1);
+    EXPECT_EQ(std::memcmp(&p, &before, sizeof p), 0);
+    EXPECT_EQ(sets.length(), 1);
   }
   EXPECT_EQ(state().calls.find("edge"), std::string::npos);
 }

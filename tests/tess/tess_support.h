@@ -104,7 +104,9 @@ inline unsigned colorCB(int body) {
 inline unsigned tessCB(int body, const Params& p, Shapes& shapes, MvIVec<int>& map, Colors& colors) {
   State& s = noted("tess", body);
   s.tol1.push_back(p.dTol1);
-  EXPECT_TRUE(shapes.length() == 0 && map.length() == 0 && colors.length() == 0);
+  EXPECT_EQ(shapes.length(), 0);
+  EXPECT_EQ(map.length(), 0);
+  EXPECT_EQ(colors.length(), 0);
   const auto it = s.faces.find(body);
   return it != s.faces.end() && appendAll(shapes, it->second.shapes) && appendAll(map, it->second.map) &&
          appendAll(colors, it->second.colors);
@@ -148,7 +150,7 @@ inline bool mergedFrom(const MvTriStripSet* merged, std::initializer_list<const 
 }
 
 // True when the node carries exactly one material: diffuse `c`, specular (0.75, 0.75, 0.75, 1) and shininess 15.
-inline bool coloured(const MvNode& node, const MvVec4<float>& c) {
+inline bool colored(const MvNode& node, const MvVec4<float>& c) {
   const auto* m = node.attributeCount() == 1 ? dynamic_cast<const MvMaterial*>(node.attribute(0)) : nullptr;
   const MvVec4<float> specular = rgba(0.75f, 0.75f, 0.75f, 1.0f);
   return m && std::memcmp(&m->diffuseColor(), &c, sizeof c) == 0 &&

@@ -267,7 +267,7 @@ int runDemo(const Args& args) {
               segmentBytes);
   std::printf("  kernel file   %s\n", kernelFile.name().c_str());
   std::printf("  display       %lld triangles in %d colours (%d shapes), %d edge polylines\n", model.triangles,
-              model.colours, model.shapes.length(), model.polylines);
+              model.colors, model.shapes.length(), model.polylines);
   std::printf("  exports       %s/demo.obj (%lld triangles), %s/demo.mtl, %s/demo.gltf, %s/demo.glb (by part)\n",
               dir.c_str(), objTriangles, dir.c_str(), dir.c_str(), dir.c_str());
   std::printf("  picture       %s/demo.svg (%lld of %lld triangles drawn: facing the viewer and not hidden)\n",

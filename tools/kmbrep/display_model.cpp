@@ -18,13 +18,13 @@ namespace {
 // A colour as a hash key: the bits of its four floats, with -0 read as +0 so
 // that the key agrees with MvVec4's ==. (NaN components, which equal
 // nothing, each keep their own bits.)
-struct ColourKey {
+struct ColorKey {
   std::uint32_t bits[4];
-  bool operator==(const ColourKey& o) const { return std::memcmp(bits, o.bits, sizeof bits) == 0; }
+  bool operator==(const ColorKey& o) const { return std::memcmp(bits, o.bits, sizeof bits) == 0; }
 };
 
-ColourKey keyOf(const MvVec4<float>& c) {
-  ColourKey key{};
+ColorKey keyOf(const MvVec4<float>& c) {
+  ColorKey key{};
   for (int i = 0; i < 4; ++i) {
     const float v = c[i] == 0.0f ? 0.0f : c[i];
     std::memcpy(&key.bits[i], &v, sizeof v);
@@ -32,8 +32,8 @@ ColourKey keyOf(const MvVec4<float>& c) {
   return key;
 }
 
-struct ColourHash {
-  std::size_t operator()(const ColourKey& k) const {
+struct ColorHash {
+  std::size_t operator()(const ColorKey& k) const {
     std::uint64_t h = 1469598103934665603ull;
     for (std::uint32_t b : k.bits) h = (h ^ b) * 1099511628211ull;
     return static_cast<std::size_t>(h ^ h >> 29);
@@ -52,20 +52,20 @@ MvKMBrep::KmBrepTessParams paramsFor(const TessChoice& choice) {
 // One material per distinct colour over all shapes of the file, found in
 // one pass through a hash of the colours seen.
 void assignMaterials(DisplayModel& model) {
-  std::unordered_map<ColourKey, int, ColourHash> index;
+  std::unordered_map<ColorKey, int, ColorHash> index;
   model.materialOf.resize(static_cast<std::size_t>(model.shapes.length()));
   for (int s = 0; s < model.shapes.length(); ++s) {
-    const MvVec4<float> c = shapeColour(*model.shapes[s]);
+    const MvVec4<float> c = shapeColor(*model.shapes[s]);
     const auto found = index.emplace(keyOf(c), static_cast<int>(model.materials.size()));
     if (found.second) model.materials.push_back(c);
     model.materialOf[static_cast<std::size_t>(s)] = found.first->second;
   }
-  model.colours = static_cast<int>(model.materials.size());
+  model.colors = static_cast<int>(model.materials.size());
 }
 
 }  // namespace
 
-MvVec4<float> shapeColour(const MvTriStripSet& shape) {
+MvVec4<float> shapeColor(const MvTriStripSet& shape) {
   for (int i = 0; i < shape.attributeCount(); ++i) {
     if (const auto* material = dynamic_cast<const MvMaterial*>(shape.attribute(i)))
       return material->diffuseColor();

@@ -21,7 +21,7 @@ struct DisplayModel {
   std::vector<int> materialOf;
   MvAutoPtrVec<MvPolylineSet> edges;
   long long triangles = 0;
-  int colours = 0;  // materials.size()
+  int colors = 0;  // materials.size()
   int polylines = 0;
 };
 
@@ -34,7 +34,7 @@ DisplayModel tessellate(const std::vector<MvKMBrep*>& elements, const TessChoice
 long long estimateTriangles(const std::vector<MvKMBrep*>& elements, const TessChoice& choice);
 
 // The colour of a merged shape: its material's diffuse colour, or grey.
-MvVec4<float> shapeColour(const MvTriStripSet& shape);
+MvVec4<float> shapeColor(const MvTriStripSet& shape);
 
 }  // namespace kmbrep
 

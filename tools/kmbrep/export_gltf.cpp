@@ -142,7 +142,7 @@ class Layout {
       const int idx = addAccessor(Block{Block::ShapeIndices, shape, &node}, 3LL * shape->triangleCount(), 4,
                                   kElementArrayBuffer, kUnsignedInt, "SCALAR", "");
       primitives.push_back("{\"attributes\":{" + attributes + "},\"indices\":" + std::to_string(idx) +
-                           ",\"material\":" + std::to_string(materialFor(shapeColour(*shape))) +
+                           ",\"material\":" + std::to_string(materialFor(shapeColor(*shape))) +
                            ",\"mode\":" + std::to_string(kModeTriangles) + "}");
       _triangles += shape->triangleCount();
     }
@@ -179,11 +179,11 @@ class Layout {
 
   int materialFor(const MvVec4<float>& c) {
     const std::array<float, 4> key{c[0], c[1], c[2], c[3]};
-    const auto known = _colourMaterials.find(key);
-    if (known != _colourMaterials.end()) return known->second;
+    const auto known = _colorMaterials.find(key);
+    if (known != _colorMaterials.end()) return known->second;
     const int index = static_cast<int>(_materials.size());
-    _materials.push_back(material("colour_" + std::to_string(_colourMaterials.size()), c));
-    _colourMaterials.emplace(key, index);
+    _materials.push_back(material("colour_" + std::to_string(_colorMaterials.size()), c));
+    _colorMaterials.emplace(key, index);
     return index;
   }
 
@@ -196,7 +196,7 @@ class Layout {
   }
 
   std::vector<std::string> _nodes, _meshes, _materials, _views, _accessors;
-  std::map<std::array<float, 4>, int> _colourMaterials;
+  std::map<std::array<float, 4>, int> _colorMaterials;
   int _edgeMaterial = -1;
   std::vector<Block> _blocks;
   unsigned long long _bytes = 0;

@@ -58,7 +58,7 @@ void shareTriples(const float* xyz, int n, std::vector<int>& index, std::vector<
 }
 
 void writeMaterials(BufferedWriter& mtl, const DisplayModel& model) {
-  for (int m = 0; m < model.colours; ++m) {
+  for (int m = 0; m < model.colors; ++m) {
     const MvVec4<float>& c = model.materials[static_cast<size_t>(m)];
     mtl.print("newmtl colour_%d\nKd %.6g %.6g %.6g\nKs 0.75 0.75 0.75\nNs 15\nd %.6g\n\n", m, c[0], c[1], c[2],
               c[3] < 0.0f ? 1.0f : c[3]);
@@ -137,7 +137,7 @@ long long exportObj(const DisplayModel& model, const std::string& path) {
   BufferedWriter mtl(mtlFile);
   writeMaterials(mtl, model);
   obj.print("# kmbrep: %d shapes, %lld triangles, %d materials\n", model.shapes.length(), model.triangles,
-            model.colours);
+            model.colors);
   obj.write("mtllib " + baseName(mtlPath) + "\n");
   long long positionBase = 1, normalBase = 1, triangles = 0;
   for (int s = 0; s < model.shapes.length(); ++s) {

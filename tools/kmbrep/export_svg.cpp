@@ -253,7 +253,7 @@ struct Face {
   int corner[3];
 };
 
-std::string hexColour(double r, double g, double b) {
+std::string hexColor(double r, double g, double b) {
   auto channel = [](double v) { return static_cast<int>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); };
   char text[8];
   std::snprintf(text, sizeof text, "#%02x%02x%02x", channel(r), channel(g), channel(b));
@@ -383,13 +383,13 @@ PictureCounts exportSvg(const Scene& scene, const std::string& path, const Pictu
     // a rule) go into one path, which shows no seams between them.
     std::string open;
     for (const Face& f : faces) {
-      const MvVec4<float> colour = shapeColour(*f.shape);
+      const MvVec4<float> color = shapeColor(*f.shape);
       const V3 a = vertex(*f.shape, f.corner[0]), b = vertex(*f.shape, f.corner[1]),
                c = vertex(*f.shape, f.corner[2]);
       V3 n;
       facesViewer(a, b, c, cam, &n);
       const double shade = 0.35 + 0.65 * std::max(0.0, dot(n, cam.light));
-      const std::string fill = hexColour(colour[0] * shade, colour[1] * shade, colour[2] * shade);
+      const std::string fill = hexColor(color[0] * shade, color[1] * shade, color[2] * shade);
       if (fill != open) {
         if (!open.empty()) sink.write("\"/>\n");
         sink.write("<path fill=\"" + fill + "\" stroke=\"" + fill + "\" stroke-width=\"1\" d=\"");

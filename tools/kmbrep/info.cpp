@@ -40,14 +40,14 @@ struct Box {
 // kept as a set so that totals count each colour once.
 struct Counts {
   long long elements = 0, parts = 0, faces = 0, edges = 0;
-  std::set<ksample::Rgba> colours;
+  std::set<ksample::Rgba> colors;
   Box box;
   void add(const Counts& c) {
     elements += c.elements;
     parts += c.parts;
     faces += c.faces;
     edges += c.edges;
-    colours.insert(c.colours.begin(), c.colours.end());
+    colors.insert(c.colors.begin(), c.colors.end());
     box.add(c.box);
   }
 };
@@ -55,7 +55,7 @@ struct Counts {
 struct PartInfo {
   std::string kind;  // or the part's name, quoted, for Open CASCADE parts
   int faces = 0, edges = 0;
-  std::set<ksample::Rgba> colours;
+  std::set<ksample::Rgba> colors;
 };
 
 struct ElementInfo {
@@ -89,8 +89,8 @@ ElementInfo describe(const LoadedElement& loaded) {
       part.kind = facts.name.empty() ? facts.kind : "'" + facts.name + "'";
       part.faces = std::max(0, facts.faces);
       part.edges = std::max(0, facts.edges);
-      part.colours.insert(facts.faceColours.begin(), facts.faceColours.end());
-      info.counts.colours.insert(facts.faceColours.begin(), facts.faceColours.end());
+      part.colors.insert(facts.faceColors.begin(), facts.faceColors.end());
+      info.counts.colors.insert(facts.faceColors.begin(), facts.faceColors.end());
     }
     info.counts.parts += 1;
     info.counts.faces += part.faces;
@@ -135,9 +135,9 @@ std::string version(int major, int minor) { return std::to_string(major) + "." +
 // ---- text --------------------------------------------------------------------
 
 // Colours as #rrggbb, "none" for faces without one.
-std::string coloursText(const std::set<ksample::Rgba>& colours) {
+std::string colorsText(const std::set<ksample::Rgba>& colors) {
   std::string text;
-  for (const ksample::Rgba& c : colours) {
+  for (const ksample::Rgba& c : colors) {
     char hex[8] = "none";
     if (c[3] >= 0.0f)
       std::snprintf(hex, sizeof hex, "#%02x%02x%02x", static_cast<int>(std::lround(c[0] * 255)),
@@ -150,7 +150,7 @@ std::string coloursText(const std::set<ksample::Rgba>& colours) {
 std::string countsText(const Counts& c) {
   return plural(c.elements, "element", "elements") + ", " + plural(c.parts, "part", "parts") + ", " +
          plural(c.faces, "face", "faces") + ", " + plural(c.edges, "edge", "edges") + ", " +
-         plural(static_cast<long long>(c.colours.size()), "colour", "colours");
+         plural(static_cast<long long>(c.colors.size()), "colour", "colours");
 }
 
 std::string boxText(const Box& b) {
@@ -168,13 +168,13 @@ void printText(const std::vector<FileInfo>& files, const Counts& total, bool wit
       std::printf("  element %zu: %s, %s, %s, %s; written by the %s kernel %s\n", i,
                   plural(e.counts.parts, "part", "parts").c_str(), plural(e.counts.faces, "face", "faces").c_str(),
                   plural(e.counts.edges, "edge", "edges").c_str(),
-                  plural(static_cast<long long>(e.counts.colours.size()), "colour", "colours").c_str(),
+                  plural(static_cast<long long>(e.counts.colors.size()), "colour", "colours").c_str(),
                   e.kernelLabel.c_str(), version(e.kernelMajor, e.kernelMinor).c_str());
       if (!withParts) continue;
       for (size_t p = 0; p < e.parts.size(); ++p)
         std::printf("    part %zu: %s, %s, %s%s\n", p, e.parts[p].kind.c_str(),
                     plural(e.parts[p].faces, "face", "faces").c_str(), plural(e.parts[p].edges, "edge", "edges").c_str(),
-                    e.kernelId == "occt" ? (", colours " + coloursText(e.parts[p].colours)).c_str() : "");
+                    e.kernelId == "occt" ? (", colours " + colorsText(e.parts[p].colors)).c_str() : "");
     }
     std::printf("  in the file: %s\n  %s\n", countsText(f.counts).c_str(), boxText(f.counts.box).c_str());
   }
@@ -195,7 +195,7 @@ std::string countsJson(const Counts& c, const std::string& indent, bool withElem
   return (withElements ? indent + "\"elements\": " + std::to_string(c.elements) + ",\n" : std::string()) + indent +
          "\"parts\": " +
          std::to_string(c.parts) + ",\n" + indent + "\"faces\": " + std::to_string(c.faces) + ",\n" + indent +
-         "\"edges\": " + std::to_string(c.edges) + ",\n" + indent + "\"colours\": " + std::to_string(c.colours.size()) +
+         "\"edges\": " + std::to_string(c.edges) + ",\n" + indent + "\"colours\": " + std::to_string(c.colors.size()) +
          ",\n" + indent + "\"boundingBox\": " + boxJson(c.box);
 }
 

@@ -140,9 +140,9 @@ bool partFacts(int tag, PartFacts& facts) {
     facts.edges = kocct::edgeCount(tag);
     for (int f = 0; f < facts.faces; ++f) {
       const std::size_t at = static_cast<std::size_t>(f);
-      const kocct::Rgba& c = at < part.faceColours.size() && part.faceColours[at].isSet() ? part.faceColours[at]
-                                                                                          : part.colour;
-      facts.faceColours.push_back(c.isSet() ? ksample::Rgba{c.r, c.g, c.b, c.a} : ksample::kNoColour);
+      const kocct::Rgba& c = at < part.faceColors.size() && part.faceColors[at].isSet() ? part.faceColors[at]
+                                                                                          : part.color;
+      facts.faceColors.push_back(c.isSet() ? ksample::Rgba{c.r, c.g, c.b, c.a} : ksample::kNoColor);
     }
     return true;
   }
@@ -156,8 +156,8 @@ bool partFacts(int tag, PartFacts& facts) {
   }
   facts.faces = ksample::faceCount(tag);
   facts.edges = ksample::edgeCount(tag);
-  for (const ksample::Rgba& own : body.faceColours)
-    facts.faceColours.push_back(own[3] >= 0.0f ? own : body.hasBodyColour ? body.bodyColour : ksample::kNoColour);
+  for (const ksample::Rgba& own : body.faceColors)
+    facts.faceColors.push_back(own[3] >= 0.0f ? own : body.hasBodyColor ? body.bodyColor : ksample::kNoColor);
   return true;
 }
 

@@ -56,7 +56,7 @@ struct PartFacts {
   std::string kind;  // sample kernel: box, cylinder, sphere
   std::string name;  // Open CASCADE: the part's name
   int faces = 0, edges = 0;
-  std::vector<ksample::Rgba> faceColours;
+  std::vector<ksample::Rgba> faceColors;
 };
 // False when the part does not exist.
 bool partFacts(int tag, PartFacts& facts);

@@ -79,7 +79,7 @@ int runOcctDemo(const std::vector<std::string>& args) {
   const double tExport = msSince(clock);
   std::printf("kmbrep demo (Open CASCADE): %s, %d parts\n", step.c_str(), element->kmPart().length());
   std::printf("  host file     %s: %lld bytes\n", host.c_str(), hostBytes);
-  std::printf("  display       %lld triangles in %d colours, %d edge polylines\n", model.triangles, model.colours,
+  std::printf("  display       %lld triangles in %d colours, %d edge polylines\n", model.triangles, model.colors,
               model.polylines);
   std::printf("  exports       %s/bracket.gltf, %s/bracket.svg\n", dir.c_str(), dir.c_str());
   std::printf("  time (ms)     build and write STEP %.1f, import %.1f, tessellate and export %.1f\n", tBuild, tImport,

@@ -13,7 +13,7 @@ namespace ksample {
 using Rgba = std::array<float, 4>;
 
 // The one value every "no colour" is stored as.
-constexpr Rgba kNoColour = {0.0f, 0.0f, 0.0f, -1.0f};
+constexpr Rgba kNoColor = {0.0f, 0.0f, 0.0f, -1.0f};
 
 // A rigid motion: rows of a rotation matrix with the translation in column 3,
 // so p' = m[i][0..2] . p + m[i][3].
@@ -60,14 +60,14 @@ struct BodyRecord {
   BodyKind kind = BodyKind::Box;
   double dims[3] = {0.0, 0.0, 0.0};
   Transform xf = identityTransform();
-  bool hasBodyColour = false;
-  Rgba bodyColour = kNoColour;
-  std::vector<Rgba> faceColours;
+  bool hasBodyColor = false;
+  Rgba bodyColor = kNoColor;
+  std::vector<Rgba> faceColors;
 };
 
 // Whether a colour is "none" (negative alpha) or has all four components
 // within [0, 1].
-bool isValidColour(const Rgba& rgba);
+bool isValidColor(const Rgba& rgba);
 // Whether the record is one the kernel can hold: a known kind, its used
 // dimensions finite, positive and at most kMaxCoordinate, the others 0, a
 // rigid transform, one valid colour per face, every "none" stored as

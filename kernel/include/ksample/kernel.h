@@ -57,12 +57,12 @@ int makeSphere(double radius, const Transform& xf);
 
 // Sets the colour of one face (a negative alpha removes it). Fails with
 // kErrNoSuchBody or kErrInvalidArgument (face index or colour).
-int setFaceColour(int tag, int faceIndex, const Rgba& rgba);
+int setFaceColor(int tag, int faceIndex, const Rgba& rgba);
 // Sets or removes the body's own colour; same failures.
-int setBodyColour(int tag, const Rgba& rgba);
-int clearBodyColour(int tag);
+int setBodyColor(int tag, const Rgba& rgba);
+int clearBodyColor(int tag);
 // True and the colour when the body exists and has its own colour.
-bool bodyColour(int tag, Rgba& rgba);
+bool bodyColor(int tag, Rgba& rgba);
 
 // Makes an independent copy; copy gets its tag (0 on failure: kErrNotStarted,
 // kErrNoSuchBody, kErrNoTagsLeft).

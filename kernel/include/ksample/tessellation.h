@@ -21,7 +21,7 @@ struct Strip {
 // else the body's, else kNoColour) and its strips.
 struct FaceMesh {
   int faceIndex = 0;
-  Rgba colour = kNoColour;
+  Rgba color = kNoColor;
   std::vector<Strip> strips;
 };
 

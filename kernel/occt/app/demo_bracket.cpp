@@ -58,20 +58,20 @@ kocct::Part bracket() {
   kocct::Part part;
   part.shape = bracketShape();
   part.name = "bracket";
-  part.colour = {0.27f, 0.51f, 0.71f, 1.0f};
+  part.color = {0.27f, 0.51f, 0.71f, 1.0f};
   TopTools_IndexedMapOfShape faces;
   TopExp::MapShapes(part.shape, TopAbs_FACE, faces);
-  part.faceColours.resize(static_cast<std::size_t>(faces.Extent()));
+  part.faceColors.resize(static_cast<std::size_t>(faces.Extent()));
   for (int i = 1; i <= faces.Extent(); ++i) {
     const TopoDS_Face& face = TopoDS::Face(faces(i));
     const gp_Pnt c = centreOf(face);
-    kocct::Rgba& colour = part.faceColours[static_cast<std::size_t>(i - 1)];
+    kocct::Rgba& color = part.faceColors[static_cast<std::size_t>(i - 1)];
     if (isCylinder(face) && std::abs(c.Z() - 32) > 1 && c.Z() < kThick + 1e-6) {
-      colour = {0.85f, 0.15f, 0.15f, 1.0f};  // the base's holes
+      color = {0.85f, 0.15f, 0.15f, 1.0f};  // the base's holes
     } else if (isCylinder(face) && std::abs(c.X() - kThick / 2) < 1e-6) {
-      colour = {0.85f, 0.15f, 0.15f, 1.0f};  // the upright's hole
+      color = {0.85f, 0.15f, 0.15f, 1.0f};  // the upright's hole
     } else if (std::abs(c.Z() - kHeight) < 1e-6) {
-      colour = {1.0f, 0.6f, 0.1f, 1.0f};  // the upright's top
+      color = {1.0f, 0.6f, 0.1f, 1.0f};  // the upright's top
     }
   }
   return part;
@@ -81,7 +81,7 @@ kocct::Part pin() {
   kocct::Part part;
   part.shape = BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(65, kWidth / 2, -4), gp::DZ()), kHoleRadius, 20).Shape();
   part.name = "pin";
-  part.colour = {0.2f, 0.7f, 0.3f, 1.0f};
+  part.color = {0.2f, 0.7f, 0.3f, 1.0f};
   return part;
 }
 

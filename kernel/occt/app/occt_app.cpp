@@ -59,7 +59,7 @@ void registerCallbacks(const Options& options, bool on) {
   MvKMBrep::setKmTessCallback(on ? callbacks::tessellate : nullptr);
   MvKMBrep::setKmEdgeTessCallback(on ? callbacks::tessellateEdges : nullptr);
   MvKMBrep::setKmBBoxCallback(on ? callbacks::boundingBox : nullptr);
-  MvKMBrep::setKmBodyColorCallback(on ? callbacks::bodyColour : nullptr);
+  MvKMBrep::setKmBodyColorCallback(on ? callbacks::bodyColor : nullptr);
   MvKMBrep::setKmMemoryRelCallback(on ? callbacks::freeMemory : nullptr);
   MvKMBrep::setKmCopyCallback(on ? callbacks::copy : nullptr);
   MvKMBrep::setKmGoCallback(on ? callbacks::graphics : nullptr);
@@ -121,14 +121,14 @@ unsigned release(int count, const int* tags) {
 unsigned version(int& major, int& minor) { return kocct::version(major, minor) == kocct::kOk ? 1u : 0u; }
 
 unsigned tessellate(int body, const MvKMBrep::KmBrepTessParams& params, MvAutoPtrVec<MvTriStripSet>& shapes,
-                    MvIVec<int>& map, MvAVec<MvVec4<float>>& colours) {
+                    MvIVec<int>& map, MvAVec<MvVec4<float>>& colors) {
   std::vector<kocct::FaceMesh> faces;
   if (kocct::tessellateFaces(body, chordTolerance(params), angleTolerance(params), faces) != kocct::kOk) return 0;
   for (const kocct::FaceMesh& face : faces) {
     MvAutoPtr<MvTriStripSet> shape = stripsOf(face);
     if (!shape) return 0;
-    const MvVec4<float> colour{{face.colour.r, face.colour.g, face.colour.b, face.colour.a}};
-    if (!shapes.append(shape) || !map.append(face.faceIndex) || !colours.append(colour)) return 0;
+    const MvVec4<float> color{{face.color.r, face.color.g, face.color.b, face.color.a}};
+    if (!shapes.append(shape) || !map.append(face.faceIndex) || !colors.append(color)) return 0;
   }
   return 1;
 }
@@ -158,7 +158,7 @@ unsigned boundingBox(int body, MvVec3<float>& minPt, MvVec3<float>& maxPt) {
   return 1;
 }
 
-unsigned bodyColour(int body) { return kocct::hasColour(body) ? 1u : 0u; }
+unsigned bodyColor(int body) { return kocct::hasColor(body) ? 1u : 0u; }
 
 unsigned freeMemory(void* p) {
   kocct::freeTags(static_cast<int*>(p));

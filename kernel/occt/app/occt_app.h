@@ -77,10 +77,10 @@ unsigned split(int count, int* tags, MvVec<int>& kmPartList);
 unsigned release(int count, const int* tags);
 unsigned version(int& major, int& minor);
 unsigned tessellate(int body, const MvKMBrep::KmBrepTessParams& params, MvAutoPtrVec<MvTriStripSet>& shapes,
-                    MvIVec<int>& map, MvAVec<MvVec4<float>>& colours);
+                    MvIVec<int>& map, MvAVec<MvVec4<float>>& colors);
 unsigned tessellateEdges(int body, MvKMBrep::KmBrepTessParams& params, MvAutoPtrVec<MvPolylineSet>& sets);
 unsigned boundingBox(int body, MvVec3<float>& minPt, MvVec3<float>& maxPt);
-unsigned bodyColour(int body);
+unsigned bodyColor(int body);
 unsigned freeMemory(void* p);
 unsigned copy(int tag, int& copy);
 int graphics(int type, int tag, const int* index, int count, const double* points, int closed, const int* extra);

@@ -75,20 +75,20 @@ Rgba toRgba(const Quantity_ColorRGBA& c) {
 // all its shells and faces. The faces' colours are looked up in faceColours,
 // indexed like productFaces.
 void splitIntoParts(const TopoDS_Shape& product, const TopLoc_Location& placement, const std::string& name,
-                    const Rgba& colour, const TopTools_IndexedMapOfShape& productFaces,
-                    const std::vector<Rgba>& faceColours, std::vector<Part>& parts) {
+                    const Rgba& color, const TopTools_IndexedMapOfShape& productFaces,
+                    const std::vector<Rgba>& faceColors, std::vector<Part>& parts) {
   auto makePart = [&](const TopoDS_Shape& shape) {
     Part part;
     part.shape = shape.Moved(placement);
     part.name = name;
-    part.colour = colour;
-    if (!faceColours.empty()) {
+    part.color = color;
+    if (!faceColors.empty()) {
       TopTools_IndexedMapOfShape faces;
       TopExp::MapShapes(shape, TopAbs_FACE, faces);
-      part.faceColours.resize(static_cast<std::size_t>(faces.Extent()));
+      part.faceColors.resize(static_cast<std::size_t>(faces.Extent()));
       for (int i = 1; i <= faces.Extent(); ++i) {
         const int at = productFaces.FindIndex(faces(i));
-        if (at > 0) part.faceColours[static_cast<std::size_t>(i - 1)] = faceColours[static_cast<std::size_t>(at - 1)];
+        if (at > 0) part.faceColors[static_cast<std::size_t>(i - 1)] = faceColors[static_cast<std::size_t>(at - 1)];
       }
     }
     parts.push_back(std::move(part));
@@ -103,28 +103,28 @@ void splitIntoParts(const TopoDS_Shape& product, const TopLoc_Location& placemen
 
 // The colour of every face of a product: its own, else that of the smallest
 // shape around it that has one (shell, solid, compound), else `fallback`.
-std::vector<Rgba> faceColoursOf(const TDF_Label& product, const TopTools_IndexedMapOfShape& faces,
+std::vector<Rgba> faceColorsOf(const TDF_Label& product, const TopTools_IndexedMapOfShape& faces,
                                 const Rgba& fallback) {
-  std::vector<Rgba> colours(static_cast<std::size_t>(faces.Extent()), fallback);
-  std::vector<int> rank(colours.size(), -1);
+  std::vector<Rgba> colors(static_cast<std::size_t>(faces.Extent()), fallback);
+  std::vector<int> rank(colors.size(), -1);
   XCAFPrs_IndexedDataMapOfShapeStyle styles;
   XCAFPrs::CollectStyleSettings(product, TopLoc_Location(), styles);
   for (XCAFPrs_IndexedDataMapOfShapeStyle::Iterator it(styles); it.More(); it.Next()) {
     if (!it.Value().IsSetColorSurf()) continue;
     const TopoDS_Shape& key = it.Key();
     const int keyRank = static_cast<int>(key.ShapeType());  // larger is more specific
-    const Rgba colour = toRgba(it.Value().GetColorSurfRGBA());
+    const Rgba color = toRgba(it.Value().GetColorSurfRGBA());
     TopTools_IndexedMapOfShape covered;
     TopExp::MapShapes(key, TopAbs_FACE, covered);
     for (int i = 1; i <= covered.Extent(); ++i) {
       const int at = faces.FindIndex(covered(i)) - 1;
       if (at >= 0 && keyRank > rank[static_cast<std::size_t>(at)]) {
         rank[static_cast<std::size_t>(at)] = keyRank;
-        colours[static_cast<std::size_t>(at)] = colour;
+        colors[static_cast<std::size_t>(at)] = color;
       }
     }
   }
-  return colours;
+  return colors;
 }
 
 std::string labelName(const TDF_Label& label) {
@@ -145,12 +145,12 @@ void partsOfDocument(const Handle(TDocStd_Document)& doc, const std::string& fal
     TopTools_IndexedMapOfShape faces;
     TopExp::MapShapes(product, TopAbs_FACE, faces);
     if (faces.Extent() == 0) continue;
-    const Rgba colour = leaf.Style.IsSetColorSurf() ? toRgba(leaf.Style.GetColorSurfRGBA()) : Rgba();
+    const Rgba color = leaf.Style.IsSetColorSurf() ? toRgba(leaf.Style.GetColorSurfRGBA()) : Rgba();
     std::string name = labelName(leaf.RefLabel);
     if (name.empty()) name = labelName(leaf.Label);
     if (name.empty()) name = fallbackName;
-    const std::vector<Rgba> faceColours = faceColoursOf(leaf.RefLabel, faces, colour);
-    splitIntoParts(product, leaf.Location, name, colour, faces, faceColours, parts);
+    const std::vector<Rgba> faceColors = faceColorsOf(leaf.RefLabel, faces, color);
+    splitIntoParts(product, leaf.Location, name, color, faces, faceColors, parts);
   }
 }
 

@@ -51,7 +51,7 @@ int faceCountOf(const TopoDS_Shape& shape) {
 }
 
 namespace {
-bool validColour(const Rgba& c) {
+bool validColor(const Rgba& c) {
   if (!c.isSet()) return true;
   for (float v : {c.r, c.g, c.b, c.a})
     if (!(v >= 0.0f && v <= 1.0f)) return false;
@@ -69,17 +69,17 @@ bool validPart(const Part& part, std::string& why) {
     why = "the shape has no face";
     return false;
   }
-  if (!part.faceColours.empty() && part.faceColours.size() != static_cast<std::size_t>(faces)) {
-    why = "face colours for " + std::to_string(part.faceColours.size()) + " faces, the shape has " +
+  if (!part.faceColors.empty() && part.faceColors.size() != static_cast<std::size_t>(faces)) {
+    why = "face colours for " + std::to_string(part.faceColors.size()) + " faces, the shape has " +
           std::to_string(faces);
     return false;
   }
-  if (!validColour(part.colour)) {
+  if (!validColor(part.color)) {
     why = "invalid part colour";
     return false;
   }
-  for (const Rgba& c : part.faceColours) {
-    if (!validColour(c)) {
+  for (const Rgba& c : part.faceColors) {
+    if (!validColor(c)) {
       why = "invalid face colour";
       return false;
     }
@@ -220,24 +220,24 @@ int edgeCount(int tag) {
   return count;
 }
 
-bool partColour(int tag, Rgba& rgba) {
+bool partColor(int tag, Rgba& rgba) {
   detail::clearError();
   detail::State& s = state();
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   const Part* p = detail::findPart(s, tag);
-  if (!p || !p->colour.isSet()) return false;
-  rgba = p->colour;
+  if (!p || !p->color.isSet()) return false;
+  rgba = p->color;
   return true;
 }
 
-bool hasColour(int tag) {
+bool hasColor(int tag) {
   detail::clearError();
   detail::State& s = state();
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   const Part* p = detail::findPart(s, tag);
   if (!p) return false;
-  if (p->colour.isSet()) return true;
-  for (const Rgba& c : p->faceColours)
+  if (p->color.isSet()) return true;
+  for (const Rgba& c : p->faceColors)
     if (c.isSet()) return true;
   return false;
 }

@@ -27,7 +27,7 @@ void appendNumber(std::string& out, float v) {
   out.append(buf, r.ptr);
 }
 
-void appendColour(std::string& out, const Rgba& c) {
+void appendColor(std::string& out, const Rgba& c) {
   for (float v : {c.r, c.g, c.b, c.a}) {
     out += ' ';
     appendNumber(out, v);
@@ -86,7 +86,7 @@ class Cursor {
   const char* _end;
 };
 
-bool readColour(Cursor& c, Rgba& out) {
+bool readColor(Cursor& c, Rgba& out) {
   float v[4];
   for (float& x : v) {
     if (!c.literal(' ') || !c.number(x) || !(x >= 0.0f && x <= 1.0f)) return false;
@@ -97,9 +97,9 @@ bool readColour(Cursor& c, Rgba& out) {
 
 struct PartMeta {
   std::string name;
-  Rgba colour;
+  Rgba color;
   unsigned faces = 0;
-  std::vector<Rgba> faceColours;
+  std::vector<Rgba> faceColors;
 };
 
 // PART <length> <name>\nCOLOUR none|r g b a\nFACES <n> <k>\n then k lines
@@ -125,26 +125,26 @@ bool readMeta(Cursor& c, PartMeta& m, std::string& error) {
   Cursor probe = c;
   if (probe.literal(' ') && probe.token(none) && none == "none") {
     c = probe;
-  } else if (!readColour(c, m.colour)) {
+  } else if (!readColor(c, m.color)) {
     error = "bad COLOUR line";
     return false;
   }
-  unsigned coloured = 0;
+  unsigned colored = 0;
   if (!c.literal('\n') || !c.word("FACES") || !c.literal(' ') || !c.number(m.faces) || !c.literal(' ') ||
-      !c.number(coloured) || !c.literal('\n') || m.faces == 0 || coloured > m.faces) {
+      !c.number(colored) || !c.literal('\n') || m.faces == 0 || colored > m.faces) {
     error = "bad FACES line";
     return false;
   }
-  if (coloured > 0) m.faceColours.assign(m.faces, Rgba());
-  for (unsigned i = 0; i < coloured; ++i) {
+  if (colored > 0) m.faceColors.assign(m.faces, Rgba());
+  for (unsigned i = 0; i < colored; ++i) {
     unsigned index = 0;
-    Rgba colour;
-    if (!c.number(index) || index >= m.faces || !readColour(c, colour) || !c.literal('\n') ||
-        m.faceColours[index].isSet()) {
+    Rgba color;
+    if (!c.number(index) || index >= m.faces || !readColor(c, color) || !c.literal('\n') ||
+        m.faceColors[index].isSet()) {
       error = "bad face colour line";
       return false;
     }
-    m.faceColours[index] = colour;
+    m.faceColors[index] = color;
   }
   return true;
 }
@@ -220,18 +220,18 @@ std::string encodeRecord(const std::vector<const Part*>& parts, Format format) {
   for (const Part* part : parts) {
     builder.Add(compound, part->shape);
     meta += "PART " + std::to_string(part->name.size()) + " " + part->name + "\nCOLOUR";
-    if (part->colour.isSet()) {
-      appendColour(meta, part->colour);
+    if (part->color.isSet()) {
+      appendColor(meta, part->color);
     } else {
       meta += " none";
     }
-    std::size_t coloured = 0;
-    for (const Rgba& c : part->faceColours) coloured += c.isSet() ? 1 : 0;
-    meta += "\nFACES " + std::to_string(faceCountOf(part->shape)) + " " + std::to_string(coloured) + "\n";
-    for (std::size_t i = 0; i < part->faceColours.size(); ++i) {
-      if (!part->faceColours[i].isSet()) continue;
+    std::size_t colored = 0;
+    for (const Rgba& c : part->faceColors) colored += c.isSet() ? 1 : 0;
+    meta += "\nFACES " + std::to_string(faceCountOf(part->shape)) + " " + std::to_string(colored) + "\n";
+    for (std::size_t i = 0; i < part->faceColors.size(); ++i) {
+      if (!part->faceColors[i].isSet()) continue;
       meta += std::to_string(i);
-      appendColour(meta, part->faceColours[i]);
+      appendColor(meta, part->faceColors[i]);
       meta += '\n';
     }
   }
@@ -311,8 +311,8 @@ bool decodeRecord(const char* bytes, std::size_t n, Format format, std::vector<P
     Part& p = decoded[i];
     p.shape = shapes[i];
     p.name = std::move(metas[i].name);
-    p.colour = metas[i].colour;
-    p.faceColours = std::move(metas[i].faceColours);
+    p.color = metas[i].color;
+    p.faceColors = std::move(metas[i].faceColors);
     const int faces = faceCountOf(p.shape);
     if (faces != static_cast<int>(metas[i].faces)) {
       error = "part " + std::to_string(i + 1) + " has " + std::to_string(faces) + " faces, the record names " +

@@ -16,28 +16,28 @@
 namespace kocct {
 namespace {
 
-Quantity_ColorRGBA toColour(const Rgba& c) { return Quantity_ColorRGBA(c.r, c.g, c.b, c.a); }
+Quantity_ColorRGBA toColor(const Rgba& c) { return Quantity_ColorRGBA(c.r, c.g, c.b, c.a); }
 
 // One product per part, with its name, its colour and its faces' colours
 // where they differ from the part's.
 void addProduct(detail::XcafDocument& doc, const Part& part) {
   Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(doc.handle()->Main());
-  Handle(XCAFDoc_ColorTool) colours = XCAFDoc_DocumentTool::ColorTool(doc.handle()->Main());
+  Handle(XCAFDoc_ColorTool) colors = XCAFDoc_DocumentTool::ColorTool(doc.handle()->Main());
   const TDF_Label label = shapes->AddShape(part.shape, false);
   TDataStd_Name::Set(label, TCollection_ExtendedString(part.name.c_str(), true));
-  if (part.colour.isSet()) colours->SetColor(label, toColour(part.colour), XCAFDoc_ColorSurf);
-  if (part.faceColours.empty()) return;
+  if (part.color.isSet()) colors->SetColor(label, toColor(part.color), XCAFDoc_ColorSurf);
+  if (part.faceColors.empty()) return;
   TopTools_IndexedMapOfShape faces;
   TopExp::MapShapes(part.shape, TopAbs_FACE, faces);
   for (int i = 1; i <= faces.Extent(); ++i) {
-    const Rgba& c = part.faceColours[static_cast<std::size_t>(i - 1)];
+    const Rgba& c = part.faceColors[static_cast<std::size_t>(i - 1)];
     if (!c.isSet()) continue;
-    if (part.colour.isSet() && c.r == part.colour.r && c.g == part.colour.g && c.b == part.colour.b &&
-        c.a == part.colour.a) {
+    if (part.color.isSet() && c.r == part.color.r && c.g == part.color.g && c.b == part.color.b &&
+        c.a == part.color.a) {
       continue;
     }
     const TDF_Label face = shapes->AddSubShape(label, faces(i));
-    if (!face.IsNull()) colours->SetColor(face, toColour(c), XCAFDoc_ColorSurf);
+    if (!face.IsNull()) colors->SetColor(face, toColor(c), XCAFDoc_ColorSurf);
   }
 }
 

@@ -79,14 +79,14 @@ void faceNormals(const TopoDS_Face& face, const Poly_Triangulation& tri, std::ve
   }
 }
 
-void faceMesh(const TopoDS_Face& face, int index, const Rgba& colour, std::vector<FaceMesh>& out) {
+void faceMesh(const TopoDS_Face& face, int index, const Rgba& color, std::vector<FaceMesh>& out) {
   TopLoc_Location loc;
   const Handle(Poly_Triangulation) tri = BRep_Tool::Triangulation(face, loc);
   if (tri.IsNull() || tri->NbTriangles() == 0) return;
   const gp_Trsf place = loc.Transformation();
   FaceMesh m;
   m.faceIndex = index;
-  m.colour = colour;
+  m.color = color;
   m.positions.reserve(static_cast<std::size_t>(tri->NbNodes()) * 3);
   for (int i = 1; i <= tri->NbNodes(); ++i) appendPoint(m.positions, tri->Node(i).Transformed(place).XYZ());
   std::vector<float> normals;
@@ -163,9 +163,9 @@ int tessellateFaces(int tag, double chord, double angle, std::vector<FaceMesh>& 
     TopExp::MapShapes(part.shape, TopAbs_FACE, map);
     for (int i = 1; i <= map.Extent(); ++i) {
       const std::size_t at = static_cast<std::size_t>(i - 1);
-      const Rgba colour = at < part.faceColours.size() && part.faceColours[at].isSet() ? part.faceColours[at]
-                                                                                      : part.colour;
-      faceMesh(TopoDS::Face(map(i)), i - 1, colour, faces);
+      const Rgba color = at < part.faceColors.size() && part.faceColors[at].isSet() ? part.faceColors[at]
+                                                                                      : part.color;
+      faceMesh(TopoDS::Face(map(i)), i - 1, color, faces);
     }
     return static_cast<int>(kOk);
   });

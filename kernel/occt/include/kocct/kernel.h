@@ -55,8 +55,8 @@ struct Rgba {
 struct Part {
   TopoDS_Shape shape;
   std::string name;
-  Rgba colour;
-  std::vector<Rgba> faceColours;
+  Rgba color;
+  std::vector<Rgba> faceColors;
 };
 
 // The calling thread's last error text (at most 511 characters); empty after
@@ -126,7 +126,7 @@ void freeTags(int* tags);
 // node indices each, wound counter-clockwise seen from outside.
 struct FaceMesh {
   int faceIndex = 0;
-  Rgba colour;  // the face's own colour, else the part's, else none
+  Rgba color;  // the face's own colour, else the part's, else none
   std::vector<float> positions;
   std::vector<float> normals;
   std::vector<int> triangles;
@@ -148,9 +148,9 @@ int tessellateEdges(int tag, double chord, double angle, std::vector<std::vector
 // The part's axis-aligned box (OCCT's precise box); kErrNoSuchPart, kErrKernel.
 int boundingBox(int tag, double minPt[3], double maxPt[3]);
 // True and the colour when the part exists and has a colour of its own.
-bool partColour(int tag, Rgba& rgba);
+bool partColor(int tag, Rgba& rgba);
 // True when the part exists and a colour of its own or of a face.
-bool hasColour(int tag);
+bool hasColor(int tag);
 
 // Draws the part's edges through the frustrum's segment functions:
 //  openSegment(0, tag, {edgeCount}, 0, {0.0}, 0, {0}),

@@ -1,0 +1,69 @@
+// Files and folders the tests share: whole-file reads and writes, and a
+// scratch folder or path of the running test's own ($MV_TEST_TMP, else
+// /tmp), so that suites may run side by side.
+#ifndef MV_TESTS_SUPPORT_TEST_FILES_H
+#define MV_TESTS_SUPPORT_TEST_FILES_H
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+namespace testfiles {
+
+inline std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void writeAll(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string tempRoot() {
+  const char* dir = std::getenv("MV_TEST_TMP");
+  return dir && *dir ? dir : "/tmp";
+}
+
+// A path under the scratch root unique to this process, since test cases
+// may run in parallel processes.
+inline std::string tempPath(const std::string& name) {
+  static const std::string run = std::to_string(std::random_device{}());
+  return tempRoot() + "/" + name + "_" + run;
+}
+
+// The running test's name as one path component.
+inline std::string testName() {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(test->test_suite_name()) + "_" + test->name();
+  for (char& c : name) c = c == '/' ? '_' : c;
+  return name;
+}
+
+// A fresh folder named for the running test, removed with its files.
+class ScratchDir {
+ public:
+  explicit ScratchDir(const std::string& prefix = "") : _path(std::filesystem::path(tempRoot()) / (prefix + testName())) {
+    std::filesystem::remove_all(_path);
+    std::filesystem::create_directories(_path);
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(_path, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  std::string operator/(const std::string& name) const { return (_path / name).string(); }
+  std::string str() const { return _path.string(); }
+
+ private:
+  std::filesystem::path _path;
+};
+
+}  // namespace testfiles
+
+#endif
