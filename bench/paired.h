@@ -69,6 +69,35 @@ void runPaired(benchmark::State& state, Baseline baseline, Library library) {
   state.counters["ratio"] = median(ratio);
 }
 
+// Wall-clock seconds of one call of `work`, or -1 when it failed: for work
+// that waits on the device, whose time the CPU clock does not see.
+template <class Work>
+double timedWall(Work work) {
+  timespec a{}, b{};
+  clock_gettime(CLOCK_MONOTONIC, &a);
+  const bool ok = work();
+  clock_gettime(CLOCK_MONOTONIC, &b);
+  const double seconds = static_cast<double>(b.tv_sec - a.tv_sec) + 1e-9 * static_cast<double>(b.tv_nsec - a.tv_nsec);
+  return ok ? seconds : -1.0;
+}
+
+// One measurement without a baseline: `pass` runs one pass and returns its
+// seconds (negative on failure). Reports the median as counter lib_ms and
+// `bytes` / median as gb_s when bytes is given.
+template <class Pass>
+void runSingle(benchmark::State& state, Pass pass, double bytes = 0.0) {
+  std::vector<double> times;
+  for (auto _ : state) {
+    const double t = pass();
+    if (t < 0.0) return state.SkipWithError("pass failed");
+    state.SetIterationTime(t);
+    times.push_back(t);
+  }
+  const double m = median(times);
+  state.counters["lib_ms"] = 1e3 * m;
+  if (bytes > 0.0 && m > 0.0) state.counters["gb_s"] = bytes / m / 1e9;
+}
+
 }  // namespace mvbench
 
 #endif
