@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -157,7 +158,14 @@ TEST_F(Tool, ConcurrentWritersLeaveACompleteFile) {
     });
   }
   for (std::thread& t : writers) t.join();
+#if defined(_WIN32)
+  // Windows refuses a replace while another process replaces the same file;
+  // a writer that gives up after its retries fails cleanly, and one succeeds.
+  EXPECT_NE(std::count(codes.begin(), codes.end(), 0), 0);
+  for (int code : codes) EXPECT_TRUE(code == 0 || code == 1) << code;
+#else
   for (int code : codes) EXPECT_EQ(code, 0);
+#endif
   EXPECT_EQ(readAll(dir + "/out.mv61"), expected);
   EXPECT_EQ(temporaries(dir), 0);
 }

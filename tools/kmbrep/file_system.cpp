@@ -234,8 +234,8 @@ int replace(const std::string& from, const std::string& to) {
 #if defined(_WIN32)
   // A target that another process has open, or is replacing at this moment,
   // refuses the move for a short while: try again, waiting a little longer
-  // each time (about 1.3 s in all), as other tools replacing files do.
-  constexpr int kAttempts = 8;
+  // each time (about 5 s in all), as other tools replacing files do.
+  constexpr int kAttempts = 9;
   DWORD error = ERROR_SUCCESS;
   for (int i = 0; i < kAttempts; ++i) {
     if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
