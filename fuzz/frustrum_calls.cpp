@@ -116,7 +116,8 @@ class Run {
     int ifail = -1;
     readFromFrustrumFile(&guise, &id, &max, buffer.data(), &delivered, &ifail);
     const Stream* s = target(id, guise, false);
-    if (max < 1 || !s) return FUZZ_CHECK(ifail == MV_FR_UNSPECIFIED && delivered == 0);
+    // A read of 0 bytes is answered below, as end of data.
+    if (max < 0 || !s) return FUZZ_CHECK(ifail == MV_FR_UNSPECIFIED && delivered == 0);
     if (s->file) {
       return FUZZ_CHECK((ifail == MV_FR_OK && delivered >= 1 && delivered <= max) ||
                         ((ifail == MV_FR_END_OF_DATA || ifail == MV_FR_READ_FAILED) && delivered == 0));
