@@ -25,20 +25,7 @@ namespace occttest {
 
 std::string tempPath(const std::string& name) {
   // Named for the running test too, so that tests may run side by side.
-  const char* dir = std::getenv("MV_TEST_TMP");
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string prefix = test ? std::string(test->test_suite_name()) + "_" + test->name() : "occt";
-  for (char& c : prefix) c = c == '/' ? '_' : c;
-  return std::string(dir && *dir ? dir : "/tmp") + "/" + prefix + "_" + name;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  return testfiles::tempRoot() + "/" + testfiles::testName() + "_" + name;
 }
 
 TopoDS_Shape blockWithHole() {
@@ -81,16 +68,14 @@ int countOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type) {
   return map.Extent();
 }
 
+}  // namespace
+
 void expectSameColor(const kocct::Rgba& a, const kocct::Rgba& b, const std::string& what) {
   EXPECT_EQ(a.isSet(), b.isSet()) << what;
-  if (a.isSet() && b.isSet()) {
-    EXPECT_FLOAT_EQ(a.r, b.r) << what;
-    EXPECT_FLOAT_EQ(a.g, b.g) << what;
-    EXPECT_FLOAT_EQ(a.b, b.b) << what;
-    EXPECT_FLOAT_EQ(a.a, b.a) << what;
-  }
+  if (!a.isSet() || !b.isSet()) return;
+  for (float kocct::Rgba::*c : {&kocct::Rgba::r, &kocct::Rgba::g, &kocct::Rgba::b, &kocct::Rgba::a})
+    EXPECT_FLOAT_EQ(a.*c, b.*c) << what;
 }
-}  // namespace
 
 void expectSamePart(int a, int b) {
   kocct::Part pa, pb;

@@ -14,13 +14,14 @@
 #include <TopoDS_Shape.hxx>
 
 #include "app/occt_app.h"
+#include "support/test_files.h"
 
 namespace occttest {
 
 // A scratch file name of the running test's own.
 std::string tempPath(const std::string& name);
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& bytes);
+inline std::string readFile(const std::string& path) { return testfiles::readAll(path); }
+inline void writeFile(const std::string& path, const std::string& bytes) { testfiles::writeAll(path, bytes); }
 
 // A 40 x 20 x 10 block with a through hole of radius 4 (one cylindrical face).
 TopoDS_Shape blockWithHole();
@@ -39,6 +40,8 @@ double areaOf(const TopoDS_Shape& shape);
 // Expects two parts equal: name, colours, face and solid counts, volume to
 // 1e-9 relative and boxes to 1e-9 of their diagonal.
 void expectSamePart(int a, int b);
+// Expects two colours both unset, or set and equal.
+void expectSameColor(const kocct::Rgba& a, const kocct::Rgba& b, const std::string& what);
 
 // An element owning the tags.
 MvAutoPtr<MvKMBrep> elementOf(const std::vector<int>& tags);

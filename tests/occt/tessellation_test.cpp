@@ -17,6 +17,12 @@ using Tessellation = OcctTest;
 
 gp_Pnt pointAt(const std::vector<float>& xyz, std::size_t i) { return gp_Pnt(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]); }
 
+// The corners of triangle t of a face mesh.
+std::array<gp_Pnt, 3> corners(const kocct::FaceMesh& f, std::size_t t) {
+  return {pointAt(f.positions, f.triangles[3 * t]), pointAt(f.positions, f.triangles[3 * t + 1]),
+          pointAt(f.positions, f.triangles[3 * t + 2])};
+}
+
 int addShape(const TopoDS_Shape& shape, std::vector<kocct::Rgba> faceColors = {}) {
   kocct::Part part;
   part.shape = shape;
@@ -47,9 +53,7 @@ TEST_F(Tessellation, VerticesLieWithinTheChordOfTheirFaceAndNormalsPointOut) {
     // Just outside each triangle (along its winding normal) lies outside
     // the solid, just inside inside, and the vertex normals agree.
     for (std::size_t t = 0; t < face.triangles.size() / 3; t += 7) {
-      const gp_Pnt a = pointAt(face.positions, face.triangles[3 * t]),
-                   b = pointAt(face.positions, face.triangles[3 * t + 1]),
-                   c = pointAt(face.positions, face.triangles[3 * t + 2]);
+      const auto [a, b, c] = corners(face, t);
       const gp_Vec n = gp_Vec(a, b).Crossed(gp_Vec(a, c)).Normalized();
       const gp_Pnt centre((a.XYZ() + b.XYZ() + c.XYZ()) / 3.0);
       classifier.Perform(centre.Translated(n * 0.01), 1e-7);
@@ -68,8 +72,7 @@ double meshArea(const std::vector<kocct::FaceMesh>& faces) {
   double area = 0.0;
   for (const kocct::FaceMesh& f : faces) {
     for (std::size_t t = 0; t < f.triangles.size() / 3; ++t) {
-      const gp_Pnt a = pointAt(f.positions, f.triangles[3 * t]), b = pointAt(f.positions, f.triangles[3 * t + 1]),
-                   c = pointAt(f.positions, f.triangles[3 * t + 2]);
+      const auto [a, b, c] = corners(f, t);
       area += 0.5 * gp_Vec(a, b).Crossed(gp_Vec(a, c)).Magnitude();
     }
   }

@@ -1,24 +1,15 @@
 // kmbrep on model files and on host files of Open CASCADE parts.
-#include <sys/wait.h>
-
-#include <cstdlib>
-
 #include "occt/model_fixture.h"
 #include "occt/occt_support.h"
+#include "system/tool_run.h"
 
 namespace occttest {
 namespace {
 
-struct ToolRun {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
+using tooltest::ToolRun;
 
 ToolRun kmbrep(const std::string& args) {
-  const std::string out = tempPath("tool_stdout.txt"), err = tempPath("tool_stderr.txt");
-  const int status = std::system((std::string(KMBREP_EXE) + " " + args + " >" + out + " 2>" + err).c_str());
-  return ToolRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+  return tooltest::runTool(KMBREP_EXE, args, tempPath("tool_stdout.txt"), tempPath("tool_stderr.txt"));
 }
 
 struct Step {

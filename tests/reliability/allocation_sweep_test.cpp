@@ -16,9 +16,7 @@ struct Trial {
   Trial(long long at, bool throwingReports) : n(at), throwing(throwingReports) {}
   long long n;
   bool throwing;
-  bool injected = false;
-  bool threw = false;
-  bool reported = false;
+  bool injected = false, threw = false, reported = false;
   bool newGaveNull = false;  // set by operations whose own `new` gave null
   unsigned result = 0;
   std::string why;
@@ -183,8 +181,7 @@ class AllocationSweep : public AppTest, public ::testing::WithParamInterface<boo
     };
   }
 
-  std::vector<int> model;
-  std::vector<int> own;
+  std::vector<int> model, own;
   std::string record;
   MvAutoPtr<MvKMBrep> source;
   int bodies = 0;
@@ -246,8 +243,7 @@ TEST_P(AllocationSweep, EveryAllocationOfEachOperation) {
          MvAVec<MvIVec<int>> maps;
          EXPECT_TRUE(!t.seam([&] { return src.getMvFaceShapeList(p = params(1), faces, maps, 1); }) || maps.length() == 3);
        }},
-      {"edge shapes",
-       [&](Trial& t) {
+      {"edge shapes", [&](Trial& t) {
          MvAutoPtrVec<MvPolylineSet> edges;
          t.seam([&] { return src.getMvEdgeShape(p = params(1), edges); });
        }},

@@ -44,11 +44,7 @@ template <class R, class... Args>
 R throws(Args...) {
   throw CallbackError();
 }
-unsigned negativeVersion(int& major, int& minor) {
-  major = -1;
-  minor = 0;
-  return 1;
-}
+unsigned negativeVersion(int& major, int& minor) { return major = -1, minor = 0, 1u; }
 unsigned splitThenThrow(int count, int* tags, MvVec<int>&) {
   ksample::deleteBodies(count, tags);
   ksample::freeTags(tags);
@@ -136,6 +132,12 @@ struct Scene {
     MvAutoPtr<MvObjectStream> in(from ? from : new MvMemoryStream(record.data(), static_cast<int>(record.size())));
     return elementOf(ksamplehost::buildDemoModel(1))->deserialize(*in);
   }
+  // An element of two parts whose release then throws.
+  static MvAutoPtr<K> releasingTarget() {
+    MvAutoPtr<K> target = elementOf(ksamplehost::buildDemoModel(2));
+    K::setKmReleaseCallback(thenThrow<cb::release>);
+    return target;
+  }
   unsigned faces(const K& of) {
     MvAutoPtrVec<MvTriStripSet> shapes;
     MvAVec<MvIVec<int>> maps;
@@ -150,6 +152,12 @@ struct Scene {
     return e->getMvEdgeShape(p = params(), lines);
   }
 };
+
+// The bytes with the one at `at` changed by `mask`.
+std::string flip(std::string bytes, size_t at, char mask) {
+  bytes[at] ^= mask;
+  return bytes;
+}
 
 // How a row ends: with the thrown report's condition, or one of these.
 const std::string kThrows = "(the callback's exception)";
@@ -201,8 +209,7 @@ const Row kRows[] = {
      [](S& s) { K::setKmMemoryRelCallback(thenThrow<cb::freeMemory>); return s.readNew(); }},
     {"deserialize, kernel refuses a corrupt segment", kZero,
      [](S& s) {
-       std::string bytes = s.record;
-       bytes[bytes.size() - 3] ^= 0x5A;
+       const std::string bytes = flip(s.record, s.record.size() - 3, 0x5A);
        return s.readNew(new MvMemoryStream(bytes.data(), static_cast<int>(bytes.size())));
      }},
     // After the version, major, minor and length.
@@ -223,15 +230,10 @@ const Row kRows[] = {
     {"removePart without release callback", "pfKmReleaseCB != NULL",
      [](S& s) { K::setKmReleaseCallback(nullptr); return s.e->removePart(0); }},
     {"removeAllParts, release callback throws", kThrows,
-     [](S&) {
-       MvAutoPtr<K> target = elementOf(ksamplehost::buildDemoModel(2));
-       K::setKmReleaseCallback(thenThrow<cb::release>); return target->removeAllParts();
-     }},
+     [](S&) { return S::releasingTarget()->removeAllParts(); }},
     {"destructor, release callback throws", kZero,
      [](S&) {
-       MvAutoPtr<K> target = elementOf(ksamplehost::buildDemoModel(2));
-       K::setKmReleaseCallback(thenThrow<cb::release>);
-       target = nullptr;
+       S::releasingTarget();
        return 0u;
      }},
     {"face shapes without tessellation callback", "_pfKmTessCB != NULL",
@@ -284,10 +286,8 @@ const Row kBadFiles[] = {
      [](S& s) { return s.receive(s.kernelFile.substr(0, s.kernelFile.size() * 3 / 4)); }},
     {"kernel file with a changed digit", "kernel: transmit data checksum mismatch",
      [](S& s) {
-       std::string bytes = s.kernelFile;
-       char& digit = bytes[bytes.size() - 20];
-       digit = digit == '7' ? '8' : '7';
-       return s.receive(bytes);
+       const char digit = s.kernelFile[s.kernelFile.size() - 20];
+       return s.receive(flip(s.kernelFile, s.kernelFile.size() - 20, static_cast<char>(digit ^ (digit == '7' ? '8' : '7'))));
      }},
     {"foreign file", "kernel: data is not ksample transmit data",
      [](S& s) { return s.receive("\x89PNG\r\n\x1a\n not a kernel file at all\n"); }},
@@ -303,17 +303,9 @@ const Row kBadFiles[] = {
     {"host file with the element record cut short", "trailer at the end of the file",
      [](S& s) { return s.readHost(s.hostFile.substr(0, s.hostFile.size() - 7)); }},
     {"host file with the kernel's data corrupted", "kernel: transmit data checksum mismatch",
-     [](S& s) {
-       std::string bytes = s.hostFile;
-       bytes[bytes.size() - 30] ^= 0x21;
-       return s.readHost(bytes);
-     }},
+     [](S& s) { return s.readHost(flip(s.hostFile, s.hostFile.size() - 30, 0x21)); }},
     {"host file with an unknown type", "type registered for GUID",
-     [](S& s) {
-       std::string bytes = s.hostFile;
-       bytes[MvFileStream::kHeaderBytes] ^= 0x01;
-       return s.readHost(bytes);
-     }},
+     [](S& s) { return s.readHost(flip(s.hostFile, MvFileStream::kHeaderBytes, 0x01)); }},
     {"element record cut inside its header", "nRead == count", [](S& s) { return s.readBytes(s.record.substr(0, 14)); }},
     {"element record one byte short", "currPos + length <= stream size",
      [](S& s) { return s.readBytes(s.record.substr(0, s.record.size() - 1)); }},
@@ -332,8 +324,7 @@ class FaultPaths : public AppTest, public ::testing::WithParamInterface<bool> {
     s.record.assign(s.stream->data(), static_cast<size_t>(s.stream->size()));
     s.writeFiles();
     const std::vector<int> model = partsOf(*s.e);
-    const int elementRefs = s.e->refCount();
-    const int streamRefs = s.stream->refCount();
+    const int elementRefs = s.e->refCount(), streamRefs = s.stream->refCount();
     for (const Row& row : rows) {
       SCOPED_TRACE(row.path);
       copyCalls = 0;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -39,12 +40,8 @@ inline std::vector<int> partsOf(const MvKMBrep& e) { return std::vector<int>(e.k
 
 // Whether b's parts are kernel bodies equal, in order, to a's.
 inline bool sameBodies(const std::vector<int>& a, const std::vector<int>& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (!ksample::sameBody(a[i], b[i])) return false;
-  return true;
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](int x, int y) { return ksample::sameBody(x, y); });
 }
-
 
 inline MvKMBrep::KmBrepTessParams params(int level = 0) {
   MvKMBrep::KmBrepTessParams p{};
@@ -54,8 +51,7 @@ inline MvKMBrep::KmBrepTessParams params(int level = 0) {
 
 inline std::string firstReport() {
   const std::vector<MvErrorReport>& r = MvErrorState::reports();
-  if (r.empty()) return "(no report)";
-  return r[0].className + "::" + r[0].operation + ": " + r[0].condition + " (" + std::to_string(r[0].code) + ")";
+  return r.empty() ? "(no report)" : r[0].className + "::" + r[0].operation + ": " + r[0].condition + " (" + std::to_string(r[0].code) + ")";
 }
 
 // The record in s reads back into bodies equal to `parts`.

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -23,6 +24,12 @@ void expectSameBodies(const MvVec<int>& a, const MvVec<int>& b) {
     EXPECT_NE(a[i], b[i]);
     EXPECT_TRUE(ksample::sameBody(a[i], b[i])) << "part " << i;
   }
+}
+
+long long triangles(const MvAutoPtrVec<MvTriStripSet>& sets) {
+  long long n = 0;
+  for (int i = 0; i < sets.length(); ++i) n += sets[i]->triangleCount();
+  return n;
 }
 
 class EndToEnd : public ::testing::TestWithParam<ksample::Format> {};
@@ -41,9 +48,7 @@ TEST_P(EndToEnd, ElementsRoundTripThroughAHostFile) {
     {
       MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
       ASSERT_TRUE(out);
-      ASSERT_EQ(out->writeObject(a), 1u);
-      ASSERT_EQ(out->writeObject(b), 1u);
-      ASSERT_EQ(out->writeObject(c), 1u);
+      for (MvKMBrep* e : {a.get(), b.get(), c.get()}) ASSERT_EQ(out->writeObject(e), 1u);
       ASSERT_EQ(out->close(), 1u);
     }
     const int bodiesBefore = ksample::bodyCount();
@@ -62,8 +67,7 @@ TEST_P(EndToEnd, ElementsRoundTripThroughAHostFile) {
     EXPECT_EQ(ksample::bodyCount(), bodiesBefore + 9);
     int major = 0, minor = 0;
     MvKMBrep::storedKmVersion(major, minor);
-    EXPECT_EQ(major, ksample::kVersionMajor);
-    EXPECT_EQ(minor, ksample::kVersionMinor);
+    EXPECT_EQ(std::make_pair(major, minor), std::make_pair(ksample::kVersionMajor, ksample::kVersionMinor));
     std::remove(path.c_str());
   }
   // Every element released its parts and its vectors.
@@ -84,11 +88,10 @@ TEST_P(EndToEnd, KernelFilesCarryTheHeaderAndReadBack) {
       << ksample::lastError();
   const std::string bytes = readAll(file);
   EXPECT_EQ(bytes.compare(0, 10, "**ABCDEFGH"), 0);
-  EXPECT_NE(bytes.find("KEY=" + key + ";\n"), std::string::npos);
-  EXPECT_NE(bytes.find("FILE=" + file + ";\n"), std::string::npos);
-  EXPECT_NE(bytes.find(std::string("FORMAT=") + (text ? "text" : "binary") + ";\n"), std::string::npos);
-  EXPECT_NE(bytes.find("GUISE=transmit;\n"), std::string::npos);
-  EXPECT_NE(bytes.find("**PART3;\n**END_OF_HEADER"), std::string::npos);
+  for (const std::string& field : {"KEY=" + key + ";\n", "FILE=" + file + ";\n",
+                                   std::string("FORMAT=") + (text ? "text" : "binary") + ";\n",
+                                   std::string("GUISE=transmit;\n"), std::string("**PART3;\n**END_OF_HEADER")})
+    EXPECT_NE(bytes.find(field), std::string::npos) << field;
 
   int count = 0;
   int* received = nullptr;
@@ -165,16 +168,12 @@ TEST(System, FinerLevelsGiveMoreTriangles) {
     MvAVec<MvIVec<int>> maps;
     ASSERT_EQ(e->getMvFaceShapeList(params, faces, maps, 1), 1u);
     EXPECT_EQ(maps.length(), 6);
-    long long triangles = 0;
-    for (int i = 0; i < faces.length(); ++i) triangles += faces[i]->triangleCount();
     MvAutoPtrVec<MvTriStripSet> merged;
     MvKMBrep::initializeTessParam(params, level);
     ASSERT_EQ(e->getMvColorShapeList(params, merged), 1u);
-    long long mergedTriangles = 0;
-    for (int i = 0; i < merged.length(); ++i) mergedTriangles += merged[i]->triangleCount();
-    EXPECT_EQ(mergedTriangles, triangles);
-    EXPECT_GT(triangles, previous);
-    previous = triangles;
+    EXPECT_EQ(triangles(merged), triangles(faces));
+    EXPECT_GT(triangles(faces), previous);
+    previous = triangles(faces);
   }
   MvKMBrep::KmBrepTessParams params{};
   MvKMBrep::initializeTessParam(params, 0);

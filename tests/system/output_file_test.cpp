@@ -16,25 +16,20 @@ namespace {
 
 using namespace tooltest;
 
-// Sets KMBREP_FAULT for the tool runs made while it lives.
-class ScopedFault {
- public:
-  explicit ScopedFault(const char* spec) { set(spec); }
-  ~ScopedFault() { set(""); }
-
- private:
-  static void set(const char* spec) {
+void setFault(const char* spec) {
 #if defined(_WIN32)
-    _putenv_s("KMBREP_FAULT", spec);
+  _putenv_s("KMBREP_FAULT", spec);
 #else
-    setenv("KMBREP_FAULT", spec, 1);
+  setenv("KMBREP_FAULT", spec, 1);
 #endif
-  }
-};
+}
 
+// Runs the tool with KMBREP_FAULT set to the fault.
 ToolRun faulty(const std::string& dir, const std::string& args, const char* fault) {
-  ScopedFault scoped(fault);
-  return runTool(KMBREP_FAULTS_EXE, args, dir + "/stdout.txt", dir + "/stderr.txt");
+  setFault(fault);
+  ToolRun run = runTool(KMBREP_FAULTS_EXE, args, dir + "/stdout.txt", dir + "/stderr.txt");
+  setFault("");
+  return run;
 }
 
 struct FaultCase {
@@ -48,18 +43,11 @@ struct FaultCase {
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
-std::string expand(const std::string& text, const std::string& dir) {
-  std::string out;
-  for (char c : text) out += c == '$' ? dir : std::string(1, c);
-  return out;
-}
-
-class OutputFault : public Tool, public ::testing::WithParamInterface<FaultCase> {};
+class OutputFault : public DemoTool, public ::testing::WithParamInterface<FaultCase> {};
 
 // A failed write or rename leaves every old target whole and no temporary.
 TEST_P(OutputFault, KeepsOldTargetsAndRemovesTemporaries) {
   const FaultCase& c = GetParam();
-  ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
   std::filesystem::create_directories(dir + "/d2");
   for (const char* t : c.targets) writeFile(dir + "/" + t, std::string("old ") + t);
   const ToolRun run = faulty(dir, expand(c.args, dir), c.fault);
@@ -68,9 +56,7 @@ TEST_P(OutputFault, KeepsOldTargetsAndRemovesTemporaries) {
   EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
   for (const char* t : c.targets) EXPECT_EQ(readAll(dir + "/" + t), std::string("old ") + t) << t;
   for (const char* a : c.absent) EXPECT_FALSE(exists(dir + "/" + a)) << a;
-  EXPECT_EQ(temporaries(dir), 0);
-  EXPECT_EQ(temporaries(dir + "/d"), 0);
-  EXPECT_EQ(temporaries(dir + "/d2"), 0);
+  for (const char* sub : {"", "/d", "/d2"}) EXPECT_EQ(temporaries(dir + sub), 0) << sub;
 }
 
 const std::string kNoSpace = std::strerror(ENOSPC);
@@ -87,23 +73,15 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"ObjSecondRename", "rename@2", "export $/d/demo.mv61 $/o.obj", {"o.obj", "o.mtl"}, kCrossDevice},
         FaultCase{"ObjSecondRenameNew", "rename@2", "export $/d/demo.mv61 $/o.obj", {"o.obj"}, kCrossDevice, {"o.mtl"}},
         FaultCase{"GltfWrite", "write@1", "export $/d/demo.mv61 $/o.gltf", {"o.gltf"}, kNoSpace},
-        FaultCase{"DemoLastWrite",
-                  "write@5",
-                  "demo --out $/d2",
-                  {"d2/demo.mv61", "d2/demo.x_t", "d2/demo.obj", "d2/demo.mtl", "d2/demo.svg", "d2/demo.gltf"},
-                  kNoSpace},
-        FaultCase{"DemoThirdMove",
-                  "rename@8",
-                  "demo --out $/d2",
-                  {"d2/demo.mv61", "d2/demo.x_t", "d2/demo.obj", "d2/demo.svg"},
-                  kCrossDevice,
-                  {"d2/demo.mtl", "d2/demo.gltf"}},
+        FaultCase{"DemoLastWrite", "write@5", "demo --out $/d2",
+                  {"d2/demo.mv61", "d2/demo.x_t", "d2/demo.obj", "d2/demo.mtl", "d2/demo.svg", "d2/demo.gltf"}, kNoSpace},
+        FaultCase{"DemoThirdMove", "rename@8", "demo --out $/d2", {"d2/demo.mv61", "d2/demo.x_t", "d2/demo.obj", "d2/demo.svg"},
+                  kCrossDevice, {"d2/demo.mtl", "d2/demo.gltf"}},
         FaultCase{"OutOfMemory", "alloc@1", "import $/d/demo $/o.mv61", {"o.mv61"}, "kmbrep: out of memory"},
         FaultCase{"SvgRename", "rename@1", "export $/d/demo.mv61 $/o.svg", {"o.svg"}, kCrossDevice}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
-TEST_F(Tool, RefusesTargetsThatAreNotRegularFiles) {
-  ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
+TEST_F(DemoTool, RefusesTargetsThatAreNotRegularFiles) {
   std::vector<std::string> targets = {dir + "/d"};
 #if !defined(_WIN32)
   targets.push_back("/dev/null");
@@ -122,8 +100,7 @@ TEST_F(Tool, RefusesTargetsThatAreNotRegularFiles) {
 #if !defined(_WIN32)
 // The temporary's name is short: a target name of 255 bytes, the most the
 // system allows, is written.
-TEST_F(Tool, WritesATargetNameOfTheLongestLength) {
-  ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
+TEST_F(DemoTool, WritesATargetNameOfTheLongestLength) {
   const std::string name = dir + "/" + std::string(250, 'n') + ".mv61";
   const ToolRun run = kmbrep("import " + dir + "/d/demo " + name);
   EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -131,8 +108,7 @@ TEST_F(Tool, WritesATargetNameOfTheLongestLength) {
 }
 
 // A link is followed: the file it points to is replaced, the link stays.
-TEST_F(Tool, ReplacesTheFileALinkPointsTo) {
-  ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
+TEST_F(DemoTool, ReplacesTheFileALinkPointsTo) {
   writeFile(dir + "/real.mv61", "old");
   std::filesystem::create_symlink("real.mv61", dir + "/link.mv61");
   ASSERT_EQ(kmbrep("import " + dir + "/d/demo " + dir + "/link.mv61").exitCode, 0);
@@ -143,8 +119,7 @@ TEST_F(Tool, ReplacesTheFileALinkPointsTo) {
 
 // Writers of one target never share a temporary: whenever one succeeds the
 // target is a complete file.
-TEST_F(Tool, ConcurrentWritersLeaveACompleteFile) {
-  ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
+TEST_F(DemoTool, ConcurrentWritersLeaveACompleteFile) {
   const std::string expected = readAll(dir + "/d/demo.mv61");
   constexpr int kWriters = 6;
   std::vector<int> codes(kWriters, -1);

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -72,6 +74,13 @@ inline ToolRun kmbrep(const std::string& args) {
   return runTool(KMBREP_EXE, args, dir + "/stdout.txt", dir + "/stderr.txt");
 }
 
+// A test's text with $ standing for its folder and % for the system's "No such file" text.
+inline std::string expand(const std::string& text, const std::string& dir) {
+  std::string out;
+  for (char c : text) out += c == '$' ? dir : c == '%' ? std::strerror(ENOENT) : std::string(1, c);
+  return out;
+}
+
 inline int lineCount(const std::string& text) {
   int n = 0;
   for (char c : text) n += c == '\n';
@@ -88,6 +97,15 @@ class Tool : public ::testing::Test {
     ASSERT_FALSE(error) << error.message();
   }
   std::string dir;
+};
+
+// A test whose folder holds the demo model in d/.
+class DemoTool : public Tool {
+ protected:
+  void SetUp() override {
+    Tool::SetUp();
+    ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
+  }
 };
 
 }  // namespace tooltest
