@@ -46,7 +46,7 @@ TEST_F(PartListTest, AppendKeepsTagsAndFlagsInStep) {
   EXPECT_EQ(fake::calls().released, (Lists{{1, 2}}));
 }
 
-TEST_F(PartListTest, CopyAppendCopiesOwnedPartsAndStopsAtFailure) {
+TEST_F(PartListTest, CopyAppendCopiesEachPartOnceAndStopsAtFailure) {
   MvKMBrep::setKmReleaseCallback(fake::release);
   MvAutoPtr<MvKMBrep> e = make();
   EXPECT_EQ(e->copyAppendKmPart(tags({1})), 0u);
@@ -61,20 +61,17 @@ TEST_F(PartListTest, CopyAppendCopiesOwnedPartsAndStopsAtFailure) {
   EXPECT_EQ(toStd(e->kmPartOwnerFlags()), (std::vector<unsigned>{0, 0}));
   EXPECT_TRUE(MvErrorState::reports().empty());
   EXPECT_EQ(MvErrorState::rethrowCount(), 1);  // the callback's failure is passed on
-}
 
-// The element's own list as source: each original part is copied once.
-TEST_F(PartListTest, CopyAppendOfTheOwnListCopiesEachPartOnce) {
-  MvKMBrep::setKmReleaseCallback(fake::release);
-  MvKMBrep::setKmCopyCallback(fake::copy);
-  MvAutoPtr<MvKMBrep> e = make();
+  // The element's own list as source: each original part is copied once.
+  fake::calls().failCopyAt = -1;
+  e = make();
   e->appendKmPart(tags({7, 8}), 0);
   EXPECT_EQ(e->copyAppendKmPart(e->kmPart()), 1u);
-  EXPECT_EQ(fake::calls().copiedFrom, (std::vector<int>{7, 8}));
-  EXPECT_EQ(toStd(e->kmPart()), (std::vector<int>{7, 8, 1000, 1001}));
+  EXPECT_EQ(fake::calls().copiedFrom, (std::vector<int>{10, 11, 12, 7, 8}));
+  EXPECT_EQ(toStd(e->kmPart()), (std::vector<int>{7, 8, 1002, 1003}));
 
   // A throwing copy callback passes on, leaving the list and the lock as they were.
-  fake::calls().throwCopyAt = 2;  // the next copy
+  fake::calls().throwCopyAt = 5;  // the next copy
   EXPECT_THROW(e->copyAppendKmPart(tags({5})), std::runtime_error);
   EXPECT_EQ(e->kmPart().length(), 4);
   EXPECT_EQ(depth(), 0);

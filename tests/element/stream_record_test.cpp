@@ -43,10 +43,8 @@ class StreamRecordTest : public fake::LibraryTest {
   // The stream given back, no host stream current, no frustrum stream open, the lock free.
   void expectIdle(const MvMemoryStream& s) {
     EXPECT_EQ(s.refCount(), 1);
-    EXPECT_TRUE(!mvFrustrumHasHostStream());
-    EXPECT_TRUE(!mvFrustrumSegmentEnd());
-    EXPECT_TRUE(!mvFrustrumOpenStreamCount());
-    EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex->heldDepth(), 0);
+    EXPECT_TRUE(!mvFrustrumHasHostStream() && !mvFrustrumSegmentEnd() && !mvFrustrumOpenStreamCount() &&
+                MvKMBrep::s_pKorvaniteMutex->heldDepth() == 0);
   }
 };
 

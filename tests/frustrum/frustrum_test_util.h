@@ -11,8 +11,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,9 +30,12 @@ int call(EntryPoint entryPoint, Args... args) {
   return ifail;
 }
 
-inline int openWrite(int guise, int format, const std::string& key, const std::string& header, int& id) {
-  const int keyLength = static_cast<int>(key.size()), headerLength = static_cast<int>(header.size());
-  return call(openWriteFrustrumFile, &guise, &format, key.c_str(), &keyLength, header.c_str(), &headerLength, &id);
+// Lengths of -1 stand for the key's and the header's own.
+inline int openWrite(int guise, int format, const std::string& key, const std::string& header, int& id,
+                     int keyLength = -1, int headerLength = -1) {
+  if (keyLength == -1) keyLength = static_cast<int>(key.size());
+  if (headerLength == -1) headerLength = static_cast<int>(header.size());
+  return call(openWriteFrustrumFile, &guise, &format, key.c_str(), &keyLength, header.data(), &headerLength, &id);
 }
 
 inline int openRead(int guise, int format, const std::string& key, int skip, int& id) {

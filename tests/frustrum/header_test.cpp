@@ -55,12 +55,8 @@ TEST_F(HeaderTest, KeysAndHeaderDataAtTheirLimits) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.status * 10 + c.headerLength);
     fs::remove(key + ".x_t");
-    const int guise = MV_GUISE_TRANSMIT, format = MV_FORMAT_TEXT, keyLength = static_cast<int>(c.key.size());
-    const int headerLength = c.headerLength == -1 ? static_cast<int>(c.header.size()) : c.headerLength;
     int id = 0;
-    EXPECT_EQ(call(openWriteFrustrumFile, &guise, &format, c.key.c_str(), &keyLength, c.header.data(), &headerLength,
-                   &id),
-              c.status);
+    EXPECT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_TEXT, c.key, c.header, id, -1, c.headerLength), c.status);
     if (c.status != MV_FR_OK) {
       EXPECT_EQ(id, -1);
       EXPECT_TRUE(fs::is_empty(dir.str()));

@@ -57,8 +57,7 @@ TEST_F(NamingTest, EveryGuiseAndFormatHasItsNamesOfAtMost255Characters) {
   EXPECT_TRUE(fs::is_empty(dir.str()));
   // The key's length counts, not a NUL-terminated text behind it.
   const std::string withTail = dir / "abcdTAIL";
-  const int guise = 4, format = 2, keyLength = static_cast<int>(withTail.size()) - 4, headerLength = 0;
-  EXPECT_EQ(call(openWriteFrustrumFile, &guise, &format, withTail.c_str(), &keyLength, "", &headerLength, &id), 0);
+  EXPECT_EQ(openWrite(4, 2, withTail, "", id, static_cast<int>(withTail.size()) - 4), 0);
   EXPECT_EQ(closeStream(4, id, 1), 0);
   EXPECT_TRUE(fs::exists(dir / "abcd.x_t"));
 }

@@ -100,10 +100,7 @@ TEST_F(TransferTest, CloseActionsAndDoubleClose) {
 
 // Failures of a header write and of fclose on a device that is always full.
 TEST_F(TransferTest, AFullDeviceDropsTheStreamAndKeepsTheFile) {
-#if defined(_WIN32)
-  GTEST_SKIP() << "Windows has no always-full device like /dev/full";
-#endif
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no always-full device like /dev/full (Windows has none)";
   // Rollback guise and an unknown format add nothing to the key. The header
   // is flushed at the open, so even a short one fails there, not at the
   // close, whatever the stdio buffer holds.
@@ -116,7 +113,6 @@ TEST_F(TransferTest, AFullDeviceDropsTheStreamAndKeepsTheFile) {
   }
   EXPECT_EQ(mvFrustrumOpenStreamCount(), 0);
   int id = 0;
-  EXPECT_TRUE(fs::exists("/dev/full"));
   ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_TEXT, "", "", id), 0);
   EXPECT_EQ(id, 1);
 }
