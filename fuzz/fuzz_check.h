@@ -2,12 +2,14 @@
 // (libFuzzer then keeps the input as a crash), a scratch directory of the
 // process's own for the files the targets write (removed at exit), the check
 // that the library holds nothing between operations, and the sample
-// application behind the element's callbacks.
+// application behind the element's callbacks, and an in-memory frustrum
+// for the kernels' own receive.
 #ifndef MV_FUZZ_CHECK_H
 #define MV_FUZZ_CHECK_H
 
 #include "app/sample_app.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -62,6 +64,40 @@ inline void startApp() {
     }
     ~App() { MvKMBrepOnFly::destructType(); }
   } app;
+}
+
+// The bytes the buffer frustrum serves.
+inline std::string& served() {
+  static std::string bytes;
+  return bytes;
+}
+
+// A frustrum that serves `served()` to a kernel's reads, in pieces of varying
+// size as a real frustrum may deliver them; it refuses writes.
+inline ksample::Frustrum bufferFrustrum() {
+  static size_t at = 0;
+  const auto ok = [](int* ifail) { *ifail = ksample::kFrOk; };
+  const auto segment = [](const int*, const int*, const int*, const int*, const double*, const int*, const int*,
+                          int* ifail) { *ifail = ksample::kFrOk; };
+  return {ok, ok, ok,
+          [](const int*, const int*, const char*, const int*, const char*, const int*, int* id, int* ifail) {
+            *id = -1;
+            *ifail = ksample::kFrCannotOpen;
+          },
+          [](const int*, const int*, const char*, const int*, const int*, int* id, int* ifail) {
+            at = 0;
+            *id = 1;
+            *ifail = ksample::kFrOk;
+          },
+          [](const int*, const int*, const int*, const char*, int* ifail) { *ifail = ksample::kFrWriteFailure; },
+          [](const int*, const int*, const int* max, char* buffer, int* delivered, int* ifail) {
+            const size_t n = std::min({static_cast<size_t>(*max), 1 + at % 977, served().size() - at});
+            *delivered = static_cast<int>(served().copy(buffer, n, at));
+            at += n;
+            *ifail = n == 0 ? ksample::kFrEndOfData : ksample::kFrOk;
+          },
+          [](const int*, const int*, const int*, int* ifail) { *ifail = ksample::kFrOk; },
+          segment, segment, segment};
 }
 
 }  // namespace fuzzing

@@ -5,40 +5,12 @@
 #include "fuzz_check.h"
 #include "ksample/kernel.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace {
-
-// A frustrum that serves one buffer to the kernel's reads, in pieces of
-// varying size as a real frustrum may deliver them; it refuses writes.
-std::string gData;
-size_t gAt = 0;
-
-void ok(int* ifail) { *ifail = ksample::kFrOk; }
-void openWrite(const int*, const int*, const char*, const int*, const char*, const int*, int* id, int* ifail) {
-  *id = -1;
-  *ifail = ksample::kFrCannotOpen;
-}
-void openRead(const int*, const int*, const char*, const int*, const int*, int* id, int* ifail) {
-  gAt = 0;
-  *id = 1;
-  ok(ifail);
-}
-void write(const int*, const int*, const int*, const char*, int* ifail) { *ifail = ksample::kFrWriteFailure; }
-void read(const int*, const int*, const int* max, char* buffer, int* delivered, int* ifail) {
-  const size_t n = std::min({static_cast<size_t>(*max), 1 + gAt % 977, gData.size() - gAt});
-  *delivered = static_cast<int>(gData.copy(buffer, n, gAt));
-  gAt += n;
-  *ifail = n == 0 ? ksample::kFrEndOfData : ksample::kFrOk;
-}
-void close(const int*, const int*, const int*, int* ifail) { ok(ifail); }
-void segment(const int*, const int*, const int*, const int*, const double*, const int*, const int*, int* ifail) {
-  ok(ifail);
-}
 
 void check(const std::string& bytes, ksample::Format format) {
   std::vector<ksample::BodyRecord> parsed, again;
@@ -51,7 +23,7 @@ void check(const std::string& bytes, ksample::Format format) {
   FUZZ_CHECK(!accepted || again.size() == parsed.size());
   for (size_t i = 0; i < again.size(); ++i) FUZZ_CHECK(ksample::sameRecord(parsed[i], again[i]));
 
-  gData = bytes;
+  fuzzing::served() = bytes;
   const int bodies = ksample::bodyCount();
   int count = -1;
   int* tags = nullptr;
@@ -73,8 +45,7 @@ void check(const std::string& bytes, ksample::Format format) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const struct Session {
     Session() {
-      const ksample::Frustrum f{ok, ok, ok, openWrite, openRead, write, read, close, segment, segment, segment};
-      FUZZ_CHECK(ksample::startSession(f) == ksample::kOk);
+      FUZZ_CHECK(ksample::startSession(fuzzing::bufferFrustrum()) == ksample::kOk);
     }
     ~Session() { ksample::stopSession(); }
   } session;
