@@ -204,10 +204,7 @@ TEST_F(Tool, RefusesAnExportOverTheTriangleLimit) {
 }
 
 TEST_F(Tool, HelpAndVersion) {
-  const struct {
-    const char* args;
-    const char* shows;
-  } pages[] = {
+  const struct { const char *args, *shows; } pages[] = {
       {"--help", "Commands:\n  demo      build the sample model"},
       {"help", "General options:\n  --quiet"},
       {"help export", "usage: kmbrep export FILE OUT.obj|OUT.gltf|OUT.glb|OUT.svg [options]"},
@@ -227,14 +224,8 @@ TEST_F(Tool, ExportsEveryFormat) {
   // --out makes the folders it needs; extensions are matched in any case.
   ASSERT_EQ(kmbrep("demo --out " + dir + "/a/b --quiet").exitCode, 0);
   const std::string model = dir + "/a/b/demo.mv61";
-  const struct {
-    const char* command;
-    const char* file;
-    const char* options;
-    const char* starts;    // the output file's first bytes
-    const char* holds;     // somewhere in the output file
-    const char* printed;   // standard output after the file name
-  } rows[] = {
+  // The output file's first bytes, bytes somewhere in it, and standard output after its name.
+  const struct { const char *command, *file, *options, *starts, *holds, *printed; } rows[] = {
       {"export", "m.OBJ", "", "# kmbrep", "usemtl", ": 2624 triangles\n"},
       {"export", "m.Gltf", "--level 1", "{\"asset\":{\"version\":\"2.0\"", "\"name\":\"model\"", " triangles\n"},
       {"export", "m.glb", "", "glTF\x02", "\"name\":\"colour_7\"", ": 2624 triangles\n"},
