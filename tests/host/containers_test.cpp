@@ -50,8 +50,7 @@ TEST_F(ContainersTest, GrowthAndLengthChanges) {
   MvVec<int> w = vec(4, 2);
   EXPECT_EQ(w.setLength(7), 1u);
   EXPECT_EQ(state(w), State({10, 11, 0, 0, 0, 0, 0}, 7));
-  EXPECT_TRUE(w.setLength(1));
-  EXPECT_TRUE(w.setLength(3));
+  EXPECT_TRUE(w.setLength(1) && w.setLength(3));
   EXPECT_EQ(state(w), State({10, 0, 0}, 7));
   EXPECT_EQ(w.setLength(-3), 1u);
   EXPECT_EQ(state(w), State({}, 7));
@@ -116,8 +115,7 @@ TEST_F(ContainersTest, AutoPtrVecReferenceCounts) {
   MvAutoPtr<MvBase> a = new MvBase, b = new MvBase;
   {
     MvAutoPtrVec<MvBase> v;
-    v.append(a);
-    v.append(b);
+    v.append(a), v.append(b);
     for (int i = 0; i < 20; ++i) v.append(MvAutoPtr<MvBase>());  // several regrowths
     EXPECT_EQ(a->refCount() + 10 * b->refCount(), 22);
     v.setLength(1);
@@ -185,11 +183,9 @@ TEST_F(ContainersTest, AppendFromTheVectorItself) {
 // reported or thrown, and leaves nothing allocated.
 TEST_F(ContainersTest, FailedInnerCopyFailsTheOuterOne) {
   MvAVec<MvIVec<int>> outer;
-  for (int i = 0; i < 3; ++i) {
-    MvIVec<int> inner;
-    inner.append(kFive, 2);
-    outer.append(inner);
-  }
+  MvIVec<int> inner;
+  inner.append(kFive, 2);
+  for (int i = 0; i < 3; ++i) outer.append(inner);
   // Each makes its own block first, then one per inner vector: the second inner one fails.
   int (*const ops[])(const MvAVec<MvIVec<int>>&) = {
       [](const MvAVec<MvIVec<int>>& o) { return MvAVec<MvIVec<int>>(o).length(); },
