@@ -73,9 +73,7 @@ class StreamsTest : public HostTest {
   static int expectProbe(MvObjectStream& s, const std::vector<int>& values) {
     MvAutoPtr<MvBase> obj;
     EXPECT_EQ(s.readObject(obj), 1u);
-    const bool isProbe = obj.get() && obj->isOfExactType(*Probe::s_type);
-    EXPECT_TRUE(isProbe);
-    if (!isProbe) return -2;
+    if (!obj.get() || !obj->isOfExactType(*Probe::s_type)) return ADD_FAILURE() << "no Probe", -2;
     EXPECT_EQ(static_cast<Probe*>(obj.get())->values, values);
     return static_cast<Probe*>(obj.get())->leftAfterCount;
   }
@@ -123,8 +121,7 @@ TEST_F(StreamsTest, ObjectsRoundTripThroughFile) {
   EXPECT_EQ(std::make_tuple(in->fileMajor(), in->fileMinor(), in->hasTrailer()), std::make_tuple(8, 2, true));
   expectProbe(*in, {5, 6, 7});
   MvAutoPtr<MvBase> obj = new MvBase;
-  EXPECT_TRUE(in->readObject(obj));
-  EXPECT_EQ(obj.get(), nullptr);
+  EXPECT_TRUE(in->readObject(obj) && obj.get() == nullptr);
   expectProbe(*in, {-1});
   EXPECT_TRUE(in->atEnd() && in->objectCount() == 3 && in->checkTrailer() && MvErrorState::reports().empty());
 }

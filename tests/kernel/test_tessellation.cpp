@@ -97,7 +97,7 @@ TEST_F(KernelTest, ConcurrentCreationGivesUniqueTags) {
   constexpr int kThreads = 4, kEach = 200;
   std::vector<std::vector<int>> made(kThreads);
   std::vector<std::thread> threads;
-  for (std::vector<int>& mine : made) {
+  for (std::vector<int>& mine : made)
     threads.emplace_back([&mine] {
       for (int i = 0; i < kEach; ++i) {
         mine.push_back(makeBox(1, 1, 1, identityTransform()));
@@ -105,7 +105,6 @@ TEST_F(KernelTest, ConcurrentCreationGivesUniqueTags) {
         if (i % 3 == 0) deleteBodies(1, &mine.back());
       }
     });
-  }
   for (std::thread& t : threads) t.join();
   std::set<int> unique;
   for (const std::vector<int>& v : made) unique.insert(v.begin(), v.end());
