@@ -69,11 +69,7 @@ TEST_F(ContainersTest, GrowthAndLengthChanges) {
 
 TEST_F(ContainersTest, Remove) {
   // {length, start, count, what is left, report}: an empty vector stays empty without a report.
-  const struct {
-    int len, start, count;
-    std::vector<int> left;
-    const char* failure;
-  } cases[] = {{5, 1, 2, {10, 13, 14}, nullptr},
+  const struct { int len, start, count; std::vector<int> left; const char* failure; } cases[] = {{5, 1, 2, {10, 13, 14}, nullptr},
                {5, 2, 100, {10, 11}, nullptr},
                {5, 0, 0, five(5), nullptr},
                {5, 1, -1, {10}, nullptr},

@@ -168,12 +168,7 @@ TEST_F(ShapesTest, DirectTriangleCopyMatchesOnePrimitivePerTriangle) {
     ASSERT_EQ(expected->addStrip(&t->vertices[0][0], &t->normals[0][0], &t->texCoords[0][0], &t->colors[0][0], 3),
               1u);
   }
-  struct Case {
-    MvVertexShape::Binding colors;
-    long long room;
-    bool self;
-    bool copied;
-  };
+  struct Case { MvVertexShape::Binding colors; long long room; bool self, copied; };
   for (const Case& c : {Case{kPer, 5, false, true}, Case{kNone, 5, false, false}, Case{kPer, 4, false, false},
                         Case{kPer, 0, true, false}}) {
     MvAutoPtr<MvTriStripSet> target = c.self ? source.get() : new MvTriStripSet(kPer, kPer, c.colors);

@@ -129,10 +129,7 @@ TEST_F(StreamsTest, ObjectsRoundTripThroughFile) {
 // Files of older versions have no trailer and are read as they are; newer
 // versions are refused at open.
 TEST_F(StreamsTest, FileVersions) {
-  const struct {
-    int major, minor;
-    bool opens, trailer;
-  } cases[] = {{7, 0, true, false}, {8, 1, true, false}, {8, 2, true, true}, {8, 3, false, false}, {9, 0, false, false}};
+  const struct { int major, minor; bool opens, trailer; } cases[] = {{7, 0, true, false}, {8, 1, true, false}, {8, 2, true, true}, {8, 3, false, false}, {9, 0, false, false}};
   const auto path = testDir() / "version.mvh";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.major * 10 + c.minor);
