@@ -50,7 +50,8 @@ TEST_F(ContainersTest, GrowthAndLengthChanges) {
   MvVec<int> w = vec(4, 2);
   EXPECT_EQ(w.setLength(7), 1u);
   EXPECT_EQ(state(w), State({10, 11, 0, 0, 0, 0, 0}, 7));
-  EXPECT_TRUE(w.setLength(1) && w.setLength(3));
+  EXPECT_TRUE(w.setLength(1));
+  EXPECT_TRUE(w.setLength(3));
   EXPECT_EQ(state(w), State({10, 0, 0}, 7));
   EXPECT_EQ(w.setLength(-3), 1u);
   EXPECT_EQ(state(w), State({}, 7));
@@ -69,7 +70,11 @@ TEST_F(ContainersTest, GrowthAndLengthChanges) {
 
 TEST_F(ContainersTest, Remove) {
   // {length, start, count, what is left, report}: an empty vector stays empty without a report.
-  const struct { int len, start, count; std::vector<int> left; const char* failure; } cases[] = {{5, 1, 2, {10, 13, 14}, nullptr},
+  const struct {
+    int len, start, count;
+    std::vector<int> left;
+    const char* failure;
+  } cases[] = {{5, 1, 2, {10, 13, 14}, nullptr},
                {5, 2, 100, {10, 11}, nullptr},
                {5, 0, 0, five(5), nullptr},
                {5, 1, -1, {10}, nullptr},
@@ -111,7 +116,8 @@ TEST_F(ContainersTest, AutoPtrVecReferenceCounts) {
   MvAutoPtr<MvBase> a = new MvBase, b = new MvBase;
   {
     MvAutoPtrVec<MvBase> v;
-    v.append(a), v.append(b);
+    v.append(a);
+    v.append(b);
     for (int i = 0; i < 20; ++i) v.append(MvAutoPtr<MvBase>());  // several regrowths
     EXPECT_EQ(a->refCount() + 10 * b->refCount(), 22);
     v.setLength(1);
@@ -179,9 +185,11 @@ TEST_F(ContainersTest, AppendFromTheVectorItself) {
 // reported or thrown, and leaves nothing allocated.
 TEST_F(ContainersTest, FailedInnerCopyFailsTheOuterOne) {
   MvAVec<MvIVec<int>> outer;
-  MvIVec<int> inner;
-  inner.append(kFive, 2);
-  for (int i = 0; i < 3; ++i) outer.append(inner);
+  for (int i = 0; i < 3; ++i) {
+    MvIVec<int> inner;
+    inner.append(kFive, 2);
+    outer.append(inner);
+  }
   // Each makes its own block first, then one per inner vector: the second inner one fails.
   int (*const ops[])(const MvAVec<MvIVec<int>>&) = {
       [](const MvAVec<MvIVec<int>>& o) { return MvAVec<MvIVec<int>>(o).length(); },
@@ -195,8 +203,12 @@ TEST_F(ContainersTest, FailedInnerCopyFailsTheOuterOne) {
       MvErrorState::clear();
       MvErrorState::setThrowOnError(throwing);
       MvHeap::failAt(2);
-      int result = -2;
-      try { result = op(outer); } catch (const MvError&) {}
+      int result = -1;
+      try {
+        result = op(outer);
+      } catch (const MvError&) {
+        result = -2;
+      }
       MvHeap::disarm();
       MvErrorState::setThrowOnError(false);
       EXPECT_EQ(result, throwing ? -2 : 0);

@@ -83,7 +83,8 @@ TEST_F(ShapesTest, StripsBecomeTrianglesOfOneOrientation) {
                               shape->stripLength(2), shape->vertexCount(), shape->triangleCount()}),
             (std::vector<int>{2, 5, 3, 0, 8, 4}));
   MvAutoPtr<MvTriIter> it = shape->getTriIter();
-  EXPECT_EQ(shape->refCount() * 10 + it->size(), 24);
+  EXPECT_EQ(shape->refCount(), 2);
+  EXPECT_EQ(it->size(), 4);
   // The last entry stands for no triangle.
   const std::array<int, 3> expected[] = {{0, 1, 2}, {2, 1, 3}, {2, 3, 4}, {5, 6, 7}, {-1, -1, -1}};
   for (const auto& tri : expected) EXPECT_EQ(corners(it->next(1), true), tri);
@@ -95,9 +96,8 @@ TEST_F(ShapesTest, StripsBecomeTrianglesOfOneOrientation) {
 
   // Unbound data is not stored and reads as zeros; a strip may come from the shape's own full storage.
   MvAutoPtr<MvTriStripSet> bare = new MvTriStripSet(kNone, kNone, kNone);
-  ASSERT_EQ(bare->addStrip(run(0, 4, 3, 0).data(), nullptr, nullptr, nullptr, 4) +
-                bare->addStrip(bare->vertices(), nullptr, nullptr, nullptr, 3),
-            2u);
+  ASSERT_EQ(bare->addStrip(run(0, 4, 3, 0).data(), nullptr, nullptr, nullptr, 4), 1u);
+  ASSERT_EQ(bare->addStrip(bare->vertices(), nullptr, nullptr, nullptr, 3), 1u);
   EXPECT_EQ(bare->normals(), nullptr);
   EXPECT_EQ(corners(bare->getTriIter()->next(2), false), expected[1]);
   EXPECT_EQ(corners(bare->getTriIter()->next(3), false), expected[0]);
@@ -154,7 +154,8 @@ TEST_F(ShapesTest, ReservedRoomAndFailuresThatLeaveTheShapeUnchanged) {
 // little room, a walk of the shape itself.
 TEST_F(ShapesTest, DirectTriangleCopyMatchesOnePrimitivePerTriangle) {
   MvAutoPtr<MvTriStripSet> source = new MvTriStripSet(kPer, kPer, kPer);
-  ASSERT_EQ(addStrip(*source, 0, 5) + addStrip(*source, 5, 4), 2u);
+  ASSERT_EQ(addStrip(*source, 0, 5), 1u);
+  ASSERT_EQ(addStrip(*source, 5, 4), 1u);
   auto contents = [](const MvTriStripSet& s) {
     std::vector<int> starts;
     for (int i = 0; i < s.stripCount(); ++i) starts.push_back(s.stripStart(i));
@@ -168,7 +169,12 @@ TEST_F(ShapesTest, DirectTriangleCopyMatchesOnePrimitivePerTriangle) {
     ASSERT_EQ(expected->addStrip(&t->vertices[0][0], &t->normals[0][0], &t->texCoords[0][0], &t->colors[0][0], 3),
               1u);
   }
-  struct Case { MvVertexShape::Binding colors; long long room; bool self, copied; };
+  struct Case {
+    MvVertexShape::Binding colors;
+    long long room;
+    bool self;
+    bool copied;
+  };
   for (const Case& c : {Case{kPer, 5, false, true}, Case{kNone, 5, false, false}, Case{kPer, 4, false, false},
                         Case{kPer, 0, true, false}}) {
     MvAutoPtr<MvTriStripSet> target = c.self ? source.get() : new MvTriStripSet(kPer, kPer, c.colors);
@@ -202,7 +208,8 @@ TEST_F(ShapesTest, MaterialsAndAttributes) {
 TEST_F(ShapesTest, Polylines) {
   MvAutoPtr<MvPolylineSet> lines = new MvPolylineSet;
   const float pts[9] = {0, 0, 0, 1, 0, 0, 1, 1, 0};
-  EXPECT_EQ(lines->addPolyline(pts, 3) * 10 + lines->addPolyline(nullptr, 2), 10u);
+  EXPECT_EQ(lines->addPolyline(pts, 3), 1u);
+  EXPECT_EQ(lines->addPolyline(nullptr, 2), 0u);
   expectRefused(lines->addPolyline(pts, 1), "MvPolylineSet", "addPolyline", "pointCount >= 2 && points != NULL", 5);
   EXPECT_EQ(lines->addPolyline(lines->points() + 3, 2), 1u);  // from the set's own full storage
   EXPECT_EQ((std::vector<int>{lines->polylineCount(), lines->pointCount(), lines->lineStart(1), lines->lineLength(0),

@@ -73,7 +73,9 @@ class StreamsTest : public HostTest {
   static int expectProbe(MvObjectStream& s, const std::vector<int>& values) {
     MvAutoPtr<MvBase> obj;
     EXPECT_EQ(s.readObject(obj), 1u);
-    if (!obj.get() || !obj->isOfExactType(*Probe::s_type)) return ADD_FAILURE() << "no Probe", -2;
+    const bool isProbe = obj.get() && obj->isOfExactType(*Probe::s_type);
+    EXPECT_TRUE(isProbe);
+    if (!isProbe) return -2;
     EXPECT_EQ(static_cast<Probe*>(obj.get())->values, values);
     return static_cast<Probe*>(obj.get())->leftAfterCount;
   }
@@ -85,10 +87,13 @@ class StreamsTest : public HostTest {
 
 TEST_F(StreamsTest, MemoryStreamBytes) {
   MvMemoryStream s;
-  EXPECT_TRUE(s.write(0x01020304) && s.write(-2));
+  EXPECT_TRUE(s.write(0x01020304));
+  EXPECT_TRUE(s.write(-2));
   EXPECT_EQ(std::string(s.data(), 8), std::string("\x04\x03\x02\x01\xFE\xFF\xFF\xFF", 8));
   int v = 0;
-  EXPECT_TRUE(s.seek(4) && s.read(v) && v == -2);
+  EXPECT_TRUE(s.seek(4));
+  EXPECT_TRUE(s.read(v));
+  EXPECT_EQ(v, -2);
   expectRefused(s.read(v), "MvObjectStream", "readBytes", "nRead == count", 5);
   expectRefused(s.writeBytes(s.data(), INT_MAX - 4), "MvObjectStream", "writeBytes",  // would pass 2 GiB
                 "position + count <= 2147483647", 5);
@@ -118,18 +123,27 @@ TEST_F(StreamsTest, ObjectsRoundTripThroughFile) {
 
   MvAutoPtr<MvFileStream> in = MvFileStream::open(path.string().c_str());
   ASSERT_NE(in.get(), nullptr);
-  EXPECT_EQ(std::make_tuple(in->fileMajor(), in->fileMinor(), in->hasTrailer()), std::make_tuple(8, 2, true));
+  EXPECT_EQ(in->fileMajor(), 8);
+  EXPECT_EQ(in->fileMinor(), 2);
+  EXPECT_TRUE(in->hasTrailer());
   expectProbe(*in, {5, 6, 7});
   MvAutoPtr<MvBase> obj = new MvBase;
-  EXPECT_TRUE(in->readObject(obj) && obj.get() == nullptr);
+  EXPECT_TRUE(in->readObject(obj));
+  EXPECT_EQ(obj.get(), nullptr);
   expectProbe(*in, {-1});
-  EXPECT_TRUE(in->atEnd() && in->objectCount() == 3 && in->checkTrailer() && MvErrorState::reports().empty());
+  EXPECT_TRUE(in->atEnd());
+  EXPECT_EQ(in->objectCount(), 3);
+  EXPECT_TRUE(in->checkTrailer());
+  EXPECT_TRUE(MvErrorState::reports().empty());
 }
 
 // Files of older versions have no trailer and are read as they are; newer
 // versions are refused at open.
 TEST_F(StreamsTest, FileVersions) {
-  const struct { int major, minor; bool opens, trailer; } cases[] = {{7, 0, true, false}, {8, 1, true, false}, {8, 2, true, true}, {8, 3, false, false}, {9, 0, false, false}};
+  const struct {
+    int major, minor;
+    bool opens, trailer;
+  } cases[] = {{7, 0, true, false}, {8, 1, true, false}, {8, 2, true, true}, {8, 3, false, false}, {9, 0, false, false}};
   const auto path = testDir() / "version.mvh";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.major * 10 + c.minor);
@@ -137,7 +151,9 @@ TEST_F(StreamsTest, FileVersions) {
     MvPartition::setVersion(c.major, c.minor);
     MvAutoPtr<MvFileStream> out = MvFileStream::create(path.string().c_str());
     MvPartition::setVersion(MvPartition::kCurrentMajor, MvPartition::kCurrentMinor);
-    ASSERT_TRUE(out.get() && out->writeObject(probe({4}, 1)) && out->close());
+    ASSERT_TRUE(out.get());
+    ASSERT_TRUE(out->writeObject(probe({4}, 1)));
+    ASSERT_TRUE(out->close());
     EXPECT_EQ(fileBytes(path).size(), 16u + 28u + (c.major * 10 + c.minor >= 82 ? 16u : 0u));
     MvAutoPtr<MvFileStream> in = MvFileStream::open(path.string().c_str());
     if (!c.opens) {
@@ -147,7 +163,8 @@ TEST_F(StreamsTest, FileVersions) {
     ASSERT_NE(in.get(), nullptr);
     EXPECT_EQ(in->hasTrailer(), c.trailer);
     expectProbe(*in, {4});
-    EXPECT_TRUE(in->atEnd() && in->checkTrailer());
+    EXPECT_TRUE(in->atEnd());
+    EXPECT_TRUE(in->checkTrailer());
   }
 }
 
@@ -158,9 +175,16 @@ TEST_F(StreamsTest, FileStreamMixesReadsAndWrites) {
   MvAutoPtr<MvFileStream> f = MvFileStream::create(path.string().c_str());
   ASSERT_NE(f.get(), nullptr);
   int first = 0, third = 0, pos = 0;
-  EXPECT_TRUE(f->write(1) && f->write(2) && f->write(3) && f->seek(int{MvFileStream::kHeaderBytes}));
+  EXPECT_TRUE(f->write(1));
+  EXPECT_TRUE(f->write(2));
+  EXPECT_TRUE(f->write(3));
+  EXPECT_TRUE(f->seek(int{MvFileStream::kHeaderBytes}));
   // The write overwrites the second integer.
-  EXPECT_TRUE(f->read(first) && f->write(20) && f->read(third) && f->getPosition(pos) && f->close());
+  EXPECT_TRUE(f->read(first));
+  EXPECT_TRUE(f->write(20));
+  EXPECT_TRUE(f->read(third));
+  EXPECT_TRUE(f->getPosition(pos));
+  EXPECT_TRUE(f->close());
   EXPECT_EQ((std::vector<int>{first, third, pos}), (std::vector<int>{1, 3, 16 + 12}));
   EXPECT_EQ(fileBytes(path).substr(16, 12), std::string("\x01\0\0\0\x14\0\0\0\x03\0\0\0", 12));
 }
@@ -179,11 +203,13 @@ TEST_F(StreamsTest, RecordsAreSkippedAndBoundedByTheirLength) {
   EXPECT_EQ(expectProbe(s, {1}), 12);
   int pos = 0;  // after the record, though the object read less, which the stream tells
   EXPECT_TRUE(s.getPosition(pos));
-  EXPECT_EQ(std::make_pair(pos, s.lastUnreadBytes()), std::make_pair(28 + 36, 8));
+  EXPECT_EQ(pos, 28 + 36);
+  EXPECT_EQ(s.lastUnreadBytes(), 8);
   expectRefused(s.readObject(obj), "MvObjectStream", "readObject", "object read within its record", 5);
   expectProbe(s, {8, 9});
   EXPECT_TRUE(s.atEnd());
-  EXPECT_EQ(std::make_pair(s.lastUnreadBytes(), s.recordBytesLeft()), std::make_pair(0, -1));
+  EXPECT_EQ(s.lastUnreadBytes(), 0);
+  EXPECT_EQ(s.recordBytesLeft(), -1);
   expectRefused(s.writeObject(MvAutoPtr<MvBase>(new MvBase)), "MvObjectStream", "writeObject", "obj->isStreamable()",
                 5);
 }
@@ -192,14 +218,20 @@ TEST_F(StreamsTest, DamagedInputGivesClearErrors) {
   MvAutoPtr<MvBase> obj;
   for (int badLength : {-1, 0x7FFFFFF0, 9}) {  // the second wraps a 32-bit record end
     MvMemoryStream s;
-    EXPECT_TRUE(s.writeObject(probe({1}, 1)) && s.seek(16) && s.write(badLength) && s.seek(0));
+    EXPECT_TRUE(s.writeObject(probe({1}, 1)));
+    EXPECT_TRUE(s.seek(16));
+    EXPECT_TRUE(s.write(badLength));
+    EXPECT_TRUE(s.seek(0));
     expectRefused(s.readObject(obj), "MvObjectStream", "readObject", kBadRecord, 5);
     EXPECT_TRUE(s.atEnd());
   }
   const auto good = testDir() / "good.mvh", cut = testDir() / "cut.mvh";
   {
     MvAutoPtr<MvFileStream> out = MvFileStream::create(good.string().c_str());
-    ASSERT_TRUE(out.get() && out->writeObject(probe({1, 2}, 2)) && out->writeObject(probe({3}, 1)) && out->close());
+    ASSERT_TRUE(out.get());
+    ASSERT_TRUE(out->writeObject(probe({1, 2}, 2)));
+    ASSERT_TRUE(out->writeObject(probe({3}, 1)));
+    ASSERT_TRUE(out->close());
   }
   const std::string bytes = fileBytes(good);  // header 16, records 32 and 28, trailer 16
   const auto flip = [&bytes](std::size_t at, int mask = 0x40) {
@@ -225,7 +257,11 @@ TEST_F(StreamsTest, DamagedInputGivesClearErrors) {
     unsigned ok = in.get() != nullptr;
     while (ok && !in->atEnd()) ok = in->readObject(obj);
     if (ok) ok = in->checkTrailer();
-    if (!operation) EXPECT_TRUE(ok && MvErrorState::reports().empty());
-    else expectRefused(ok, "MvObjectStream", operation, condition, 5);
+    if (!operation) {
+      EXPECT_TRUE(ok);
+      EXPECT_TRUE(MvErrorState::reports().empty());
+      continue;
+    }
+    expectRefused(ok, "MvObjectStream", operation, condition, 5);
   }
 }

@@ -21,14 +21,14 @@ void open(const int* guise, const int* format, const char* key, const int* keyLe
   *ifail = 0;
 }
 
-void openWrite(const int* guise, const int* format, const char* key, const int* keyLength, const char* header,
-               const int* headerLength, int* id, int* ifail) {
+void openWrite(const int* guise, const int* format, const char* key, const int* keyLength,
+               const char* header, const int* headerLength, int* id, int* ifail) {
   state().header.assign(header, static_cast<std::size_t>(*headerLength));
   open(guise, format, key, keyLength, true, id, ifail);
 }
 
-void openRead(const int* guise, const int* format, const char* key, const int* keyLength, const int*, int* id,
-              int* ifail) {
+void openRead(const int* guise, const int* format, const char* key, const int* keyLength,
+              const int*, int* id, int* ifail) {
   open(guise, format, key, keyLength, false, id, ifail);
 }
 
@@ -41,7 +41,8 @@ void read(const int*, const int*, const int* maxCount, char* buffer, int* delive
   State& s = state();
   const std::string& in = s.files[s.current];
   // Small deliveries, so the kernel has to join its reads; none at the end.
-  const std::size_t n = std::min({static_cast<std::size_t>(*maxCount), std::size_t{100}, in.size() - s.readPos});
+  const std::size_t n =
+      std::min({static_cast<std::size_t>(*maxCount), std::size_t{100}, in.size() - s.readPos});
   s.readPos += in.copy(buffer, n, s.readPos);
   *delivered = static_cast<int>(n);
   *ifail = n == 0 ? 4 : 0;
@@ -56,10 +57,11 @@ void close(const int*, const int* id, const int* action, int* ifail) {
 }
 
 template <int Kind>
-void segment(const int* a1, const int* a2, const int* a3, const int* a4, const double* a5, const int* a6,
-             const int* a7, int* ifail) {
-  state().segments.emplace_back(Kind, *a1, *a2, *a3, *a4, std::vector<double>(a5, a5 + (Kind == 1 ? 3 * *a4 : 1)),
-                                *a6, std::vector<int>(a7, a7 + (Kind == 1 ? 2 : 1)));
+void segment(const int* a1, const int* a2, const int* a3, const int* a4, const double* a5,
+             const int* a6, const int* a7, int* ifail) {
+  state().segments.emplace_back(Kind, *a1, *a2, *a3, *a4,
+                                std::vector<double>(a5, a5 + (Kind == 1 ? 3 * *a4 : 1)), *a6,
+                                std::vector<int>(a7, a7 + (Kind == 1 ? 2 : 1)));
   *ifail = Kind == 1 && state().outputsBeforeFailure-- == 0 ? 7 : 0;
 }
 
@@ -72,7 +74,7 @@ State& state() {
 
 ksample::Frustrum reset() {
   state() = State{};
-  return ksample::Frustrum{succeed, succeed, succeed,    openWrite,  openRead, write,
+  return ksample::Frustrum{succeed, succeed, succeed,    openWrite,  openRead,  write,
                            read,    close,   segment<0>, segment<1>, segment<2>};
 }
 

@@ -42,7 +42,8 @@ class KernelTest : public ::testing::Test {
   // tilted cylinder with a top colour, and a plain sphere.
   static std::vector<int> sampleBodies() {
     using namespace ksample;
-    const int box = makeBox(1.0, 2.0, 3.0, compose(translation(1.5, -2.0, 3.25), rotation(1, 1, 0, 0.7)));
+    const int box =
+        makeBox(1.0, 2.0, 3.0, compose(translation(1.5, -2.0, 3.25), rotation(1, 1, 0, 0.7)));
     setFaceColor(box, 0, {1.0f, 0.0f, 0.0f, 1.0f});
     setFaceColor(box, 5, {0.1f, 0.2f, 0.3f, 0.5f});
     setBodyColor(box, {0.0f, 1.0f, 0.0f, 1.0f});

@@ -74,10 +74,11 @@ TEST_F(KernelTest, TextIsPlainLinesAndCorruptDataCreatesNothing) {
     fake::state().files[format == Format::Text ? "part.x_t" : "part.x_b"] = data;
     int count = -1;
     int* tags = &count;
-    SCOPED_TRACE(error);
-    EXPECT_EQ(receive("part", 4, format, count, tags), kErrCorruptData);
+    EXPECT_EQ(receive("part", 4, format, count, tags), kErrCorruptData) << error;
     EXPECT_EQ(lastError(), error);
-    EXPECT_EQ(std::make_tuple(count, tags, bodyCount()), std::make_tuple(0, nullptr, before));
+    EXPECT_EQ(count, 0) << error;
+    EXPECT_EQ(tags, nullptr) << error;
+    EXPECT_EQ(bodyCount(), before) << error;
   }
   EXPECT_EQ(fake::state().openStreams, 0);
 }

@@ -26,27 +26,35 @@ TEST(TessParams, ConditioningSizesARelativeRecordOnce) {
   EXPECT_EQ(p.bConditioned, 0u);
   MvKMBrep::conditionTessParam(p, 10.0f);
   MvKMBrep::conditionTessParam(p, 100.0f);
-  // A scaled field, one never scaled, an absolute size, a negative in a scaled field (absolute too).
-  EXPECT_EQ(std::make_tuple(p.bConditioned, p.dTol1, p.dTol2, p.dTol5, p.dTol10),
-            std::make_tuple(1u, before.dTol1 * 10.0, before.dTol2, -before.dTol5, -before.dTol10));
+  EXPECT_EQ(p.bConditioned, 1u);
+  EXPECT_EQ(p.dTol1, before.dTol1 * 10.0);  // a scaled field
+  EXPECT_EQ(p.dTol2, before.dTol2);         // a field that is never scaled
+  EXPECT_EQ(p.dTol5, -before.dTol5);        // an absolute size
+  EXPECT_EQ(p.dTol10, -before.dTol10);      // negative in a scaled field: absolute too
   MvKMBrep::initializeAbsTessParam(p);
   const Params absolute = p;
   MvKMBrep::conditionTessParam(p, 0.5f);
   EXPECT_EQ(std::memcmp(&p, &absolute, sizeof p), 0);
   // Negative values become absolute sizes (unscaled even in scaled fields); -0 and NaN stay as they are.
   MvKMBrep::initializeTessParam(p, 0);
-  std::tie(p.dTol1, p.dTol2, p.dTol7, p.dTol8) = std::make_tuple(-0.5, -0.25, -0.0, std::nan(""));
+  p.dTol1 = -0.5;
+  p.dTol2 = -0.25;
+  p.dTol7 = -0.0;
+  p.dTol8 = std::nan("");
   MvKMBrep::conditionTessParam(p, 4.0f);
-  EXPECT_EQ(std::make_tuple(p.dTol1, p.dTol2, std::signbit(p.dTol7), std::isnan(p.dTol8)),
-            std::make_tuple(0.5, 0.25, true, true));
+  EXPECT_EQ(p.dTol1, 0.5);
+  EXPECT_EQ(p.dTol2, 0.25);
+  EXPECT_TRUE(std::signbit(p.dTol7));
+  EXPECT_TRUE(std::isnan(p.dTol8));
 }
 
 class BBox : public TessTest {};
 
 TEST_F(BBox, UnionOfThePartBoxes) {
-  // Part 5's corners are given the wrong way round; 6 writes none (repeats 5's), nor 7 (first part: the origin).
-  state().boxes = {{4, Box{xyz(0, 0, 0), xyz(1, 1, 1)}}, {5, Box{xyz(5, -2, 3), xyz(-1, 4, 2)}},
-                   {6, Box{xyz(9, 9, 9), xyz(9, 9, 9), false}}, {7, Box{xyz(3, 3, 3), xyz(4, 4, 4), false}}};
+  state().boxes[4] = Box{xyz(0, 0, 0), xyz(1, 1, 1)};
+  state().boxes[5] = Box{xyz(5, -2, 3), xyz(-1, 4, 2)};       // corners given the wrong way round
+  state().boxes[6] = Box{xyz(9, 9, 9), xyz(9, 9, 9), false};  // repeats part 5's corners
+  state().boxes[7] = Box{xyz(3, 3, 3), xyz(4, 4, 4), false};  // first part: the origin
   MvBox3f box;
   EXPECT_EQ(element({4, 5, 6})->getBBox(box), 1u);
   EXPECT_EQ(corners(box), (std::vector<float>{-1, -2, 0, 5, 4, 3}));

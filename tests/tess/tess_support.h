@@ -44,7 +44,8 @@ bool appendAll(Dst& dst, const Src& src) {
 template <class List, class T>
 List listOf(std::initializer_list<T> items) {
   List out;
-  return appendAll(out, items), out;
+  appendAll(out, items);
+  return out;
 }
 
 template <class T>
@@ -103,7 +104,9 @@ inline unsigned colorCB(int body) {
 inline unsigned tessCB(int body, const Params& p, Shapes& shapes, MvIVec<int>& map, Colors& colors) {
   State& s = noted("tess", body);
   s.tol1.push_back(p.dTol1);
-  EXPECT_EQ(shapes.length() + map.length() + colors.length(), 0);
+  EXPECT_EQ(shapes.length(), 0);
+  EXPECT_EQ(map.length(), 0);
+  EXPECT_EQ(colors.length(), 0);
   const auto it = s.faces.find(body);
   return it != s.faces.end() && appendAll(shapes, it->second.shapes) && appendAll(map, it->second.map) &&
          appendAll(colors, it->second.colors);
@@ -136,7 +139,9 @@ inline bool mergedFrom(const MvTriStripSet* merged, std::initializer_list<const 
     std::string out;
     for (const MvTriStripSet* s : shapes) {
       MvAutoPtr<MvTriIter> it = s->getTriIter();
-      for (const MvTriangle* t = nullptr; (t = it->next(1)) != nullptr;)
+      it->reset();
+      int n = it->size();
+      for (const MvTriangle* t = nullptr; n-- > 0 && (t = it->next(1)) != nullptr;)
         out.append(reinterpret_cast<const char*>(t), sizeof *t);
     }
     return out;
@@ -184,7 +189,10 @@ class TessTest : public fake::LibraryTest {
   // Unit boxes along x for every tag.
   static void unitBoxes(std::initializer_list<int> tags) {
     float x = 0.0f;
-    for (int t : tags) state().boxes[t] = Box{xyz(x, 0, 0), xyz(x + 1, 1, 1)}, x += 1.0f;
+    for (int t : tags) {
+      state().boxes[t] = Box{xyz(x, 0.0f, 0.0f), xyz(x + 1.0f, 1.0f, 1.0f)};
+      x += 1.0f;
+    }
   }
   Params p;
 };
