@@ -53,7 +53,8 @@ struct Counts {
 };
 
 struct PartInfo {
-  std::string kind;  // or the part's name, quoted, for Open CASCADE parts
+  std::string kind;  // box, cylinder, sphere; "part" for Open CASCADE parts
+  std::string name;  // the kernel's name for the part, where it keeps one
   int faces = 0, edges = 0;
   std::set<ksample::Rgba> colors;
 };
@@ -83,10 +84,11 @@ ElementInfo describe(const LoadedElement& loaded) {
   info.counts.elements = 1;
   for (int p = 0; p < e.kmPart().length(); ++p) {
     const int tag = e.kmPart()[p];
-    PartInfo part{"unknown", 0, 0, {}};
+    PartInfo part{"unknown", "", 0, 0, {}};
     PartFacts facts;
     if (partFacts(tag, facts)) {
-      part.kind = facts.name.empty() ? facts.kind : "'" + facts.name + "'";
+      part.kind = facts.kind.empty() ? "part" : facts.kind;
+      part.name = facts.name;
       part.faces = std::max(0, facts.faces);
       part.edges = std::max(0, facts.edges);
       part.colors.insert(facts.faceColors.begin(), facts.faceColors.end());
@@ -172,7 +174,8 @@ void printText(const std::vector<FileInfo>& files, const Counts& total, bool wit
                   e.kernelLabel.c_str(), version(e.kernelMajor, e.kernelMinor).c_str());
       if (!withParts) continue;
       for (size_t p = 0; p < e.parts.size(); ++p)
-        std::printf("    part %zu: %s, %s, %s%s\n", p, e.parts[p].kind.c_str(),
+        std::printf("    part %zu: %s, %s, %s%s\n", p,
+                    e.parts[p].name.empty() ? e.parts[p].kind.c_str() : ("'" + e.parts[p].name + "'").c_str(),
                     plural(e.parts[p].faces, "face", "faces").c_str(), plural(e.parts[p].edges, "edge", "edges").c_str(),
                     e.kernelId == "occt" ? (", colours " + colorsText(e.parts[p].colors)).c_str() : "");
     }
@@ -215,6 +218,7 @@ void printJson(const std::vector<FileInfo>& files, const Counts& total, bool wit
         out += ",\n          \"partList\": [";
         for (size_t p = 0; p < e.parts.size(); ++p)
           out += std::string(p ? ", " : "") + "{\"kind\": " + jsonString(e.parts[p].kind) +
+                 ", \"name\": " + jsonString(e.parts[p].name) +
                  ", \"faces\": " + std::to_string(e.parts[p].faces) + ", \"edges\": " + std::to_string(e.parts[p].edges) +
                  "}";
         out += "]";
