@@ -148,14 +148,14 @@ def target_rows(tools):
 def extra_rows(tools):
     out = []
     for path in sorted(glob.glob(os.path.join(HERE, "*_rows.py"))):
-        spec = importlib.util.spec_from_file_location(os.path.basename(path)[:-3], path)
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        module_spec = importlib.util.spec_from_file_location(os.path.basename(path)[:-3], path)
+        module = importlib.util.module_from_spec(module_spec)
+        module_spec.loader.exec_module(module)
         if hasattr(module, "rows"):
             out.extend(module.rows(tools.runs, tools))
         else:
             # A module with a function named after it takes (runs, paired, fmt_ms).
-            out.extend(getattr(module, spec.name)(tools.runs, tools.paired, fmt_ms))
+            out.extend(getattr(module, module_spec.name)(tools.runs, tools.paired, fmt_ms))
     return out
 
 

@@ -16,11 +16,11 @@ namespace {
 
 using namespace tooltest;
 
-void setFault(const char* spec) {
+void setFault(const char* fault) {
 #if defined(_WIN32)
-  _putenv_s("KMBREP_FAULT", spec);
+  _putenv_s("KMBREP_FAULT", fault);
 #else
-  setenv("KMBREP_FAULT", spec, 1);
+  setenv("KMBREP_FAULT", fault, 1);
 #endif
 }
 

@@ -114,17 +114,17 @@ CommandLine parse(const Args& args, const std::vector<OptionSpec>& specs) {
       line.operands.push_back(a);
       continue;
     }
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& s : specs) spec = a == s.name ? &s : spec;
-    if (!spec) throw UsageError{"unknown option '" + a + "'"};
-    if (line.has(spec->name)) throw UsageError{a + " is given twice"};
+    const OptionSpec* known = nullptr;
+    for (const OptionSpec& s : specs) known = a == s.name ? &s : known;
+    if (!known) throw UsageError{"unknown option '" + a + "'"};
+    if (line.has(known->name)) throw UsageError{a + " is given twice"};
     std::string value;
-    if (spec->value) {
+    if (known->value) {
       if (i + 1 >= args.size() || args[i + 1].compare(0, 2, "--") == 0)
-        throw UsageError{a + " needs a value: " + spec->value};
+        throw UsageError{a + " needs a value: " + known->value};
       value = args[++i];
     }
-    line.options[spec->name] = value;
+    line.options[known->name] = value;
   }
   return line;
 }
