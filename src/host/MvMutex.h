@@ -40,7 +40,9 @@ class MV61_API MvMutex {
  private:
   using ThreadKey = mv_detail::ThreadKey;
 
-  std::timed_mutex _mutex;
+  // A plain mutex: a time-out polls try_lock (see lock), so every path is
+  // one that thread checkers and every platform's runtime follow.
+  std::mutex _mutex;
   // The holder while the mutex is held. Only a thread that holds the mutex
   // writes its own key here, so a thread that reads its own key holds it;
   // nesting then needs no atomic read-modify-write at all.
