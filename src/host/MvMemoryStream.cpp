@@ -8,8 +8,6 @@
 using mv_detail::kMaxStreamBytes;
 using mv_detail::streamFailure;
 
-void MvMemoryStream::FreeBlock::operator()(char* p) const noexcept { std::free(p); }
-
 MvMemoryStream::MvMemoryStream() = default;
 
 MvMemoryStream::MvMemoryStream(const char* data, int size) {

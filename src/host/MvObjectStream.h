@@ -13,6 +13,7 @@
 #include "host/MvRefCounted.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
@@ -85,7 +86,8 @@ class MV61_API MvMemoryStream : public MvObjectStream {
 
  private:
   struct FreeBlock {
-    void operator()(char* p) const noexcept;
+    // Inline: a class nested in an exported class is not exported itself.
+    void operator()(char* p) const noexcept { std::free(p); }
   };
   // Makes the block hold at least `needed` bytes; false when it cannot.
   bool reserve(long long needed);
