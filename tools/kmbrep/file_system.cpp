@@ -35,11 +35,11 @@ namespace {
 // throw std::bad_alloc.
 int injected(const char* kind, int error) {
   static std::atomic<int> writes{0}, renames{0}, creations{0};
-  const char* spec = std::getenv("KMBREP_FAULT");
+  const char* fault = std::getenv("KMBREP_FAULT");
   const std::size_t n = std::strlen(kind);
-  if (!spec || std::strncmp(spec, kind, n) != 0 || spec[n] != '@') return 0;
+  if (!fault || std::strncmp(fault, kind, n) != 0 || fault[n] != '@') return 0;
   std::atomic<int>& count = kind[0] == 'w' ? writes : kind[0] == 'r' ? renames : creations;
-  return ++count == std::atoi(spec + n + 1) ? error : 0;
+  return ++count == std::atoi(fault + n + 1) ? error : 0;
 }
 #else
 constexpr int injected(const char*, int) { return 0; }
