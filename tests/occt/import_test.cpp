@@ -1,10 +1,8 @@
 // Reading models: colours at face, solid and product level, assemblies,
 // units, and the files that must be refused.
 #include <BRepTools.hxx>
-#include <BRep_Builder.hxx>
 #include <IGESControl_Writer.hxx>
 
-#include "occt/model_fixture.h"
 #include "occt/occt_support.h"
 
 namespace occttest {
@@ -19,10 +17,8 @@ struct Expected {
 };
 
 TEST_F(Import, StepNamesColorsAndAssemblyPlacements) {
-  const std::string path = tempPath("coloured.step");
-  writeColoredModel(path);
-  std::vector<int> tags;
-  ASSERT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
+  const OwnedParts owned{importColoredModel()};
+  const std::vector<int>& tags = owned.tags;
   const Expected expected[] = {
       {"block", 7, {1, 0, 0, 1}, {0, 1, 0, 1}},
       {"block", 7, {1, 0, 0, 1}, {0, 1, 0, 1}},
@@ -46,51 +42,52 @@ TEST_F(Import, StepNamesColorsAndAssemblyPlacements) {
   EXPECT_NEAR(hi0[0] - lo0[0], 40.0, 1e-6);
   EXPECT_NEAR(hi1[0] - lo1[0], 20.0, 1e-6);  // turned a quarter
   EXPECT_NEAR(lo1[1], 50.0, 1e-6);
-  kocct::deleteParts(static_cast<int>(tags.size()), tags.data());
 }
 
 TEST_F(Import, UnitsOfTheFileAreHonoured) {
   const double volume = volumeOf(blockWithHole());
   for (const char* unit : {"INCH", "M"}) {
-    const std::string path = tempPath(std::string("unit_") + unit + ".stp");
-    writeColoredModel(path, unit);
-    std::vector<int> tags;
-    ASSERT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
+    const OwnedParts owned{importColoredModel(unit)};
     kocct::Part part;
-    ASSERT_TRUE(kocct::getPart(tags[0], part));
+    ASSERT_TRUE(kocct::getPart(owned.tags.at(0), part));
     EXPECT_NEAR(volumeOf(part.shape), volume, 1e-6 * volume) << unit;
-    kocct::deleteParts(static_cast<int>(tags.size()), tags.data());
   }
 }
 
-TEST_F(Import, BrepFileGivesOnePartPerSolid) {
-  const std::string path = tempPath("block.brep");
-  ASSERT_TRUE(BRepTools::Write(blockWithHole(), path.c_str()));
-  std::vector<int> tags;
-  ASSERT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
-  ASSERT_EQ(tags.size(), 1u);
-  kocct::Part part;
-  ASSERT_TRUE(kocct::getPart(tags[0], part));
-  EXPECT_EQ(part.name, "Import_BrepFileGivesOnePartPerSolid_block");  // the file name without extension
-  EXPECT_TRUE(part.faceColors.empty());
-  kocct::deleteParts(1, tags.data());
-}
-
-TEST_F(Import, IgesFacesWithoutASolidGiveOnePart) {
-  // IGES written in its default face mode carries the block's faces and no
-  // solid: the model becomes one part of all its faces.
-  const std::string path = tempPath("block.igs");
-  IGESControl_Writer writer("MM", 0);
-  ASSERT_TRUE(writer.AddShape(blockWithHole()));
-  ASSERT_TRUE(writer.Write(path.c_str()));
-  std::vector<int> tags;
-  ASSERT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
-  ASSERT_EQ(tags.size(), 1u);
-  kocct::Part part;
-  ASSERT_TRUE(kocct::getPart(tags[0], part));
-  EXPECT_EQ(kocct::faceCount(tags[0]), 7);
-  EXPECT_NEAR(areaOf(part.shape), areaOf(blockWithHole()), 1e-6 * areaOf(blockWithHole()));
-  kocct::deleteParts(1, tags.data());
+// A BREP file of one solid (the part is named for the file without its
+// extension), and IGES written in its default face mode (the block's faces
+// and no solid): each becomes one part of all the block's faces, uncoloured.
+TEST_F(Import, BrepAndIgesFilesGiveOnePart) {
+  const struct {
+    const char* file;
+    std::function<bool(const std::string&)> write;
+    const char* name;          // null: as OCCT's reader names it
+    std::size_t colorEntries;  // all unset
+  } files[] = {
+      {"block.brep", [](const std::string& path) { return BRepTools::Write(blockWithHole(), path.c_str()); },
+       "Import_BrepAndIgesFilesGiveOnePart_block", 0},
+      {"block.igs",
+       [](const std::string& path) {
+         IGESControl_Writer writer("MM", 0);
+         return writer.AddShape(blockWithHole()) && writer.Write(path.c_str());
+       },
+       nullptr, 7},
+  };
+  const double area = areaOf(blockWithHole());
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.file);
+    const std::string path = tempPath(f.file);
+    ASSERT_TRUE(f.write(path));
+    const OwnedParts owned{importOk(path)};
+    ASSERT_EQ(owned.tags.size(), 1u);
+    kocct::Part part;
+    ASSERT_TRUE(kocct::getPart(owned.tags[0], part));
+    EXPECT_EQ(part.name, f.name ? f.name : part.name);
+    EXPECT_EQ(part.faceColors.size(), f.colorEntries);
+    for (const kocct::Rgba& c : part.faceColors) EXPECT_FALSE(c.isSet());
+    EXPECT_EQ(kocct::faceCount(owned.tags[0]), 7);
+    EXPECT_NEAR(areaOf(part.shape), area, 1e-6 * area);
+  }
 }
 
 struct BadFile {
@@ -103,7 +100,7 @@ struct BadFile {
 std::string validStep() {
   const std::string path = tempPath("valid.step");
   writeColoredModel(path);
-  return readFile(path);
+  return readAll(path);
 }
 
 const char kEmptyStep[] =
@@ -128,7 +125,7 @@ TEST_F(Import, BadFilesAreRefusedAndCreateNothing) {
   for (const BadFile& c : cases) {
     const std::string path = tempPath(c.name);
     std::remove(path.c_str());
-    if (c.content) writeFile(path, c.content());
+    if (c.content) writeAll(path, c.content());
     std::vector<int> tags{7};
     EXPECT_EQ(kocct::importModel(path, tags), c.code) << c.name;
     EXPECT_EQ(kocct::lastError(), c.message ? "cannot read '" + path + "': " + c.message : "the model is empty")

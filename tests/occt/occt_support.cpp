@@ -1,8 +1,6 @@
 #include "occt/occt_support.h"
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <cmath>
 
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepBndLib.hxx>
@@ -10,16 +8,23 @@
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
 #include <BRepPrimAPI_MakeSphere.hxx>
+#include <BRep_Builder.hxx>
 #include <Bnd_Box.hxx>
 #include <GProp_GProps.hxx>
 #include <IFSelect_ReturnStatus.hxx>
 #include <Interface_Static.hxx>
+#include <Quantity_Color.hxx>
 #include <STEPCAFControl_Writer.hxx>
+#include <TDataStd_Name.hxx>
 #include <TopExp.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
+#include <TopoDS_Compound.hxx>
 #include <XCAFApp_Application.hxx>
+#include <XCAFDoc_ColorTool.hxx>
 #include <XCAFDoc_DocumentTool.hxx>
+#include <XCAFDoc_ShapeTool.hxx>
 #include <gp_Ax2.hxx>
+#include <gp_Trsf.hxx>
 
 namespace occttest {
 
@@ -68,7 +73,61 @@ int countOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type) {
   return map.Extent();
 }
 
+TopoDS_Shape faceOf(const TopoDS_Shape& shape, int index) {
+  TopTools_IndexedMapOfShape faces;
+  TopExp::MapShapes(shape, TopAbs_FACE, faces);
+  return faces(index + 1);
+}
+
+void fillModel(const Handle(TDocStd_Document)& doc) {
+  Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
+  Handle(XCAFDoc_ColorTool) colors = XCAFDoc_DocumentTool::ColorTool(doc->Main());
+  const Quantity_Color red(1, 0, 0, Quantity_TOC_RGB), green(0, 1, 0, Quantity_TOC_RGB),
+      blue(0, 0, 1, Quantity_TOC_RGB), yellow(1, 1, 0, Quantity_TOC_RGB);
+
+  const TopoDS_Shape block = blockWithHole();
+  const TDF_Label blockLabel = shapes->AddShape(block, false);
+  TDataStd_Name::Set(blockLabel, "block");
+  colors->SetColor(blockLabel, red, XCAFDoc_ColorSurf);
+  colors->SetColor(shapes->AddSubShape(blockLabel, faceOf(block, 1)), green, XCAFDoc_ColorSurf);
+
+  const TDF_Label assembly = shapes->NewShape();
+  TDataStd_Name::Set(assembly, "bracket pair");
+  shapes->AddComponent(assembly, blockLabel, TopLoc_Location());
+  gp_Trsf moved;
+  moved.SetRotation(gp::OZ(), M_PI / 2);
+  moved.SetTranslationPart(gp_Vec(0, 50, 0));
+  shapes->AddComponent(assembly, blockLabel, TopLoc_Location(moved));
+
+  const TopoDS_Shape cube = BRepPrimAPI_MakeBox(gp_Pnt(100, 0, 0), 10, 10, 10).Shape();
+  const TopoDS_Shape cylinder = BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(130, 0, 0), gp::DZ()), 5, 20).Shape();
+  TopoDS_Compound pair;
+  BRep_Builder builder;
+  builder.MakeCompound(pair);
+  builder.Add(pair, cube);
+  builder.Add(pair, cylinder);
+  const TDF_Label pairLabel = shapes->AddShape(pair, false);
+  TDataStd_Name::Set(pairLabel, "pair");
+  colors->SetColor(shapes->AddSubShape(pairLabel, cube), blue, XCAFDoc_ColorSurf);
+  colors->SetColor(shapes->AddSubShape(pairLabel, faceOf(cylinder, 0)), yellow, XCAFDoc_ColorSurf);
+  shapes->UpdateAssemblies();
+}
+
 }  // namespace
+
+void writeColoredModel(const std::string& path, const char* unit) { writeStep(path, fillModel, unit); }
+
+std::vector<int> importOk(const std::string& path) {
+  std::vector<int> tags;
+  EXPECT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
+  return tags;
+}
+
+std::vector<int> importColoredModel(const char* unit) {
+  const std::string path = tempPath(std::string("coloured_") + unit + ".step");
+  writeColoredModel(path, unit);
+  return importOk(path);
+}
 
 void expectSameColor(const kocct::Rgba& a, const kocct::Rgba& b, const std::string& what) {
   EXPECT_EQ(a.isSet(), b.isSet()) << what;
@@ -96,19 +155,6 @@ void expectSamePart(int a, int b) {
   const double tol = 1e-9 * std::sqrt(ba.SquareExtent());
   EXPECT_NEAR(ba.CornerMin().Distance(bb.CornerMin()), 0.0, tol);
   EXPECT_NEAR(ba.CornerMax().Distance(bb.CornerMax()), 0.0, tol);
-}
-
-MvAutoPtr<MvKMBrep> elementOf(const std::vector<int>& tags) {
-  MvAutoPtr<MvKMBrep> e(new MvKMBrep());
-  MvVec<int> parts;
-  parts.append(tags.data(), static_cast<int>(tags.size()));
-  e->appendKmPart(parts, 0);
-  return e;
-}
-
-std::vector<int> tagsOf(const MvKMBrep& element) {
-  const MvVec<int>& parts = element.kmPart();
-  return std::vector<int>(parts.ptr(), parts.ptr() + parts.length());
 }
 
 void OcctTest::SetUp() {

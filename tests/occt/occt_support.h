@@ -14,14 +14,17 @@
 #include <TopoDS_Shape.hxx>
 
 #include "app/occt_app.h"
+#include "support/elements.h"
 #include "support/test_files.h"
 
 namespace occttest {
 
+using testfiles::elementOf;
+using testfiles::readAll;
+using testfiles::writeAll;
+
 // A scratch file name of the running test's own.
 std::string tempPath(const std::string& name);
-inline std::string readFile(const std::string& path) { return testfiles::readAll(path); }
-inline void writeFile(const std::string& path, const std::string& bytes) { testfiles::writeAll(path, bytes); }
 
 // A 40 x 20 x 10 block with a through hole of radius 4 (one cylindrical face).
 TopoDS_Shape blockWithHole();
@@ -33,6 +36,17 @@ TopoDS_Shape sphere(double r);
 void writeStep(const std::string& path, const std::function<void(const Handle(TDocStd_Document)&)>& fill,
                const char* unit = "MM");
 
+// A small STEP model with every kind of colour and an assembly. Its parts,
+// in order: "block" twice (an assembly's two instances, the second moved by
+// (0, 50, 0) and turned a quarter about z; product colour red, face 1
+// green), then the two solids of product "pair" (a 10 mm cube coloured blue
+// as a solid, a cylinder with one face coloured yellow).
+void writeColoredModel(const std::string& path, const char* unit = "MM");
+// Imports the model file, expecting success; the caller owns the tags.
+std::vector<int> importOk(const std::string& path);
+// Imports the coloured model written in the unit; the caller owns the tags.
+std::vector<int> importColoredModel(const char* unit = "MM");
+
 // Solid volume and summed face area of a shape.
 double volumeOf(const TopoDS_Shape& shape);
 double areaOf(const TopoDS_Shape& shape);
@@ -43,9 +57,15 @@ void expectSamePart(int a, int b);
 // Expects two colours both unset, or set and equal.
 void expectSameColor(const kocct::Rgba& a, const kocct::Rgba& b, const std::string& what);
 
-// An element owning the tags.
-MvAutoPtr<MvKMBrep> elementOf(const std::vector<int>& tags);
-std::vector<int> tagsOf(const MvKMBrep& element);
+inline std::vector<int> tagsOf(const MvKMBrep& element) {
+  return std::vector<int>(element.kmPart().begin(), element.kmPart().end());
+}
+
+// Parts deleted when it goes.
+struct OwnedParts {
+  std::vector<int> tags;
+  ~OwnedParts() { kocct::deleteParts(static_cast<int>(tags.size()), tags.data()); }
+};
 
 // The adapter's host application for one test; checks on the way out that
 // the test left no part and no host memory behind.

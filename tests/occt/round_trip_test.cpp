@@ -2,20 +2,10 @@
 // and compared part by part; damaged records refused.
 #include <cstdio>
 
-#include "occt/model_fixture.h"
 #include "occt/occt_support.h"
 
 namespace occttest {
 namespace {
-
-// Imports the coloured model; the caller owns the tags.
-std::vector<int> importColoredModel() {
-  const std::string path = tempPath("round_trip.step");
-  writeColoredModel(path);
-  std::vector<int> tags;
-  EXPECT_EQ(kocct::importModel(path, tags), kocct::kOk) << kocct::lastError();
-  return tags;
-}
 
 class HostFileRoundTrip : public OcctTest, public ::testing::WithParamInterface<kocct::Format> {
  protected:
@@ -44,7 +34,8 @@ TEST_P(HostFileRoundTrip, PartsComeBackEqual) {
   for (std::size_t i = 0; i < a.size(); ++i) expectSamePart(a[i], b[i]);
   // Instances still share their geometry after the trip.
   kocct::Part first, second;
-  ASSERT_TRUE(kocct::getPart(b[0], first) && kocct::getPart(b[1], second));
+  ASSERT_TRUE(kocct::getPart(b[0], first));
+  ASSERT_TRUE(kocct::getPart(b[1], second));
   EXPECT_EQ(first.shape.TShape(), second.shape.TShape());
   int major = 0, minor = 0;
   MvKMBrep::storedKmVersion(major, minor);
@@ -62,7 +53,8 @@ using KernelFiles = OcctTest;
 const char* fileName(kocct::Format format) { return format == kocct::Format::Text ? "x_t" : "x_b"; }
 
 TEST_F(KernelFiles, TextAndBinaryRoundTrip) {
-  const std::vector<int> tags = importColoredModel();
+  const OwnedParts owned{importColoredModel()};
+  const std::vector<int>& tags = owned.tags;
   const std::string key = tempPath("parts");
   for (kocct::Format format : {kocct::Format::Text, kocct::Format::Binary}) {
     ASSERT_EQ(kocct::transmit(static_cast<int>(tags.size()), tags.data(), key.c_str(), static_cast<int>(key.size()),
@@ -79,7 +71,6 @@ TEST_F(KernelFiles, TextAndBinaryRoundTrip) {
     kocct::freeTags(back);
     std::remove((key + "." + fileName(format)).c_str());
   }
-  kocct::deleteParts(static_cast<int>(tags.size()), tags.data());
 }
 
 struct Damage {
@@ -89,14 +80,15 @@ struct Damage {
 };
 
 TEST_F(KernelFiles, DamagedRecordsAreRefusedAndCreateNothing) {
-  const std::vector<int> tags = importColoredModel();
   const std::string key = tempPath("damaged");
   const std::string file = key + ".x_t";
-  ASSERT_EQ(kocct::transmit(static_cast<int>(tags.size()), tags.data(), key.c_str(), static_cast<int>(key.size()),
-                            kocct::Format::Text),
-            kocct::kOk);
-  kocct::deleteParts(static_cast<int>(tags.size()), tags.data());
-  const std::string pristine = readFile(file);
+  {
+    const OwnedParts owned{importColoredModel()};
+    ASSERT_EQ(kocct::transmit(static_cast<int>(owned.tags.size()), owned.tags.data(), key.c_str(),
+                              static_cast<int>(key.size()), kocct::Format::Text),
+              kocct::kOk);
+  }
+  const std::string pristine = readAll(file);
   const std::size_t start = pristine.find("KOCCT-PARTS");
   ASSERT_NE(start, std::string::npos);
   const std::size_t body = pristine.find('\n', start) + 1;
@@ -117,7 +109,7 @@ TEST_F(KernelFiles, DamagedRecordsAreRefusedAndCreateNothing) {
   for (const Damage& c : cases) {
     std::string damaged = pristine;
     c.apply(damaged);
-    writeFile(file, damaged);
+    writeAll(file, damaged);
     int count = -1;
     int* back = reinterpret_cast<int*>(&count);
     EXPECT_EQ(kocct::receive(key.c_str(), static_cast<int>(key.size()), kocct::Format::Text, count, back),

@@ -1,5 +1,4 @@
 // kmbrep on model files and on host files of Open CASCADE parts.
-#include "occt/model_fixture.h"
 #include "occt/occt_support.h"
 #include "system/tool_run.h"
 
@@ -25,7 +24,7 @@ TEST_F(OcctTool, ImportConvertInfoTransmitAndRefusals) {
   const std::string model = tempPath("tool.step"), host = tempPath("tool.mv61"), key = tempPath("tool_parts"),
                     bad = tempPath("tool_bad.step");
   writeColoredModel(model);
-  writeFile(bad, "ISO-10303-21;\nHEADER;\n");
+  writeAll(bad, "ISO-10303-21;\nHEADER;\n");
   const std::string info =
       std::string("  element 0: 4 parts, 23 faces, 45 edges, 5 colours; written by the Open CASCADE kernel 7.6\n"
              "    part 0: 'block', 7 faces, 15 edges, colours #00ff00 #ff0000\n"
