@@ -188,12 +188,6 @@ class AllocationSweep : public AppTest, public ::testing::WithParamInterface<boo
   long long memoryWithSource = 0;
 };
 
-long long triangles(const MvAutoPtrVec<MvTriStripSet>& sets) {
-  long long n = 0;
-  for (int i = 0; i < sets.length(); ++i) n += sets[i]->triangleCount();
-  return n;
-}
-
 TEST_P(AllocationSweep, EveryAllocationOfEachOperation) {
   const std::string key = tempPath("sweep_holder");
   ASSERT_EQ(ksample::transmit(3, model.data(), key.c_str(), static_cast<int>(key.size()), ksample::Format::Text), 0);

@@ -70,6 +70,12 @@ inline void expectWorks(const MvKMBrep& e) {
   expectReadsBack(*s, partsOf(e));
 }
 
+inline long long triangles(const MvAutoPtrVec<MvTriStripSet>& sets) {
+  long long n = 0;
+  for (int i = 0; i < sets.length(); ++i) n += sets[i]->triangleCount();
+  return n;
+}
+
 // Prints a measured figure so that a run's log can be quoted.
 inline void noteFigure(const std::string& what, long long value) {
   std::printf("[ figure   ] %s: %lld\n", what.c_str(), value);
@@ -77,11 +83,11 @@ inline void noteFigure(const std::string& what, long long value) {
 }
 
 // The sample application (library, kernel session, callbacks) for one test,
-// and the state every test must leave as it found it.
+// and the state every test must leave as it found it: no kernel body left.
 class AppTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    app = std::make_unique<ksamplehost::SampleApp>(ksamplehost::Options());
+    app = std::make_unique<ksamplehost::SampleApp>(options);
     ASSERT_TRUE(app->ok()) << app->error();
     MvErrorState::clear();
     memoryAtStart = MvPlatform::instance()->memoryInUse();
@@ -91,8 +97,10 @@ class AppTest : public ::testing::Test {
     MvErrorState::setThrowOnError(false);
     EXPECT_TRUE(libraryIdle());
     EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memoryAtStart);
+    EXPECT_EQ(ksample::bodyCount(), 0);
     app.reset();
   }
+  ksamplehost::Options options;
   std::unique_ptr<ksamplehost::SampleApp> app;
   long long memoryAtStart = 0;
 };
