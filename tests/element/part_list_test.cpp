@@ -1,5 +1,6 @@
 #include "support/fake_kernel_callbacks.h"
 
+using fake::element;
 using fake::Report;
 using fake::tags;
 using fake::toStd;
@@ -7,20 +8,13 @@ using fake::toStd;
 namespace {
 
 using Lists = std::vector<std::vector<int>>;
-
-class PartListTest : public fake::LibraryTest {
- protected:
-  MvAutoPtr<MvKMBrep> make() { return MvAutoPtr<MvKMBrep>(new MvKMBrep()); }
-  int depth() const { return MvKMBrep::s_pKorvaniteMutex->heldDepth(); }
-};
+using PartListTest = fake::LibraryTest;
 
 // Tags and flags stay in step: appending the element's own list doubles it
 // once, and a failed append takes the tag list back (tags without flags would
 // break every later operation).
 TEST_F(PartListTest, AppendKeepsTagsAndFlagsInStep) {
-  MvKMBrep::setKmReleaseCallback(fake::release);
-  MvAutoPtr<MvKMBrep> e = make();
-  EXPECT_EQ(e->appendKmPart(MvVec<int>(), 0), 1u);
+  MvAutoPtr<MvKMBrep> e = element();
   EXPECT_EQ(e->isEmpty(), 1u);
   EXPECT_EQ(e->appendKmPart(tags({1, 2}), 0), 1u);
   EXPECT_EQ(e->appendKmPart(tags({3}), 5), 1u);
@@ -47,8 +41,7 @@ TEST_F(PartListTest, AppendKeepsTagsAndFlagsInStep) {
 }
 
 TEST_F(PartListTest, CopyAppendCopiesEachPartOnceAndStopsAtFailure) {
-  MvKMBrep::setKmReleaseCallback(fake::release);
-  MvAutoPtr<MvKMBrep> e = make();
+  MvAutoPtr<MvKMBrep> e = element();
   EXPECT_EQ(e->copyAppendKmPart(tags({1})), 0u);
   EXPECT_EQ(fake::reports().back(), (Report{"MvKMBrep", "copyAppendKmPart", "pfKmCopyCB != NULL", 5}));
   MvErrorState::clear();
@@ -64,8 +57,7 @@ TEST_F(PartListTest, CopyAppendCopiesEachPartOnceAndStopsAtFailure) {
 
   // The element's own list as source: each original part is copied once.
   fake::calls().failCopyAt = -1;
-  e = make();
-  e->appendKmPart(tags({7, 8}), 0);
+  e = element({7, 8});
   EXPECT_EQ(e->copyAppendKmPart(e->kmPart()), 1u);
   EXPECT_EQ(fake::calls().copiedFrom, (std::vector<int>{10, 11, 12, 7, 8}));
   EXPECT_EQ(toStd(e->kmPart()), (std::vector<int>{7, 8, 1002, 1003}));
@@ -74,12 +66,13 @@ TEST_F(PartListTest, CopyAppendCopiesEachPartOnceAndStopsAtFailure) {
   fake::calls().throwCopyAt = 5;  // the next copy
   EXPECT_THROW(e->copyAppendKmPart(tags({5})), std::runtime_error);
   EXPECT_EQ(e->kmPart().length(), 4);
-  EXPECT_EQ(depth(), 0);
+  EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex->heldDepth(), 0);
 }
 
 // Only owned parts (flag 0) are ever released, and only with a release callback.
 TEST_F(PartListTest, RemovingReleasesOnlyOwnedParts) {
-  MvAutoPtr<MvKMBrep> e = make();
+  MvKMBrep::setKmReleaseCallback(nullptr);
+  MvAutoPtr<MvKMBrep> e = element();
   for (int tag : {7, 8, 9, 6, 10}) e->appendKmPart(tags({tag}), tag == 8 || tag == 6);
   EXPECT_EQ(e->removePart(0), 0u);
   EXPECT_EQ(e->removeAllParts(), 0u);
@@ -114,9 +107,7 @@ TEST_F(PartListTest, RemovingReleasesOnlyOwnedParts) {
 }
 
 TEST_F(PartListTest, CopiesAndAssignmentGoThroughTheCopyCallback) {
-  MvKMBrep::setKmReleaseCallback(fake::release);
-  MvAutoPtr<MvKMBrep> src = make();
-  src->appendKmPart(tags({1}), 0);
+  MvAutoPtr<MvKMBrep> src = element({1});
   src->appendKmPart(tags({2}), 9);
   // No copy callback: an element without parts.
   EXPECT_EQ(MvAutoPtr<MvKMBrep>(new MvKMBrep(*src))->isEmpty(), 1u);
@@ -153,7 +144,7 @@ TEST_F(PartListTest, CopiesAndAssignmentGoThroughTheCopyCallback) {
 }
 
 TEST_F(PartListTest, HolderLinkCountsReferences) {
-  MvAutoPtr<MvKMBrep> e = make();
+  MvAutoPtr<MvKMBrep> e = element();
   MvAutoPtr<MvKMBrepOnFly> holder(new MvKMBrepOnFly());
   e->setKmBrepOnFly(holder);
   e->setKmBrepOnFly(holder);
@@ -172,14 +163,13 @@ TEST_F(PartListTest, HolderLinkCountsReferences) {
 // length, so that one-part appends cost amortised constant time.
 TEST_F(PartListTest, FlagsGrowByTheAppendRule) {
   MvKMBrep::setKmCopyCallback(fake::copy);
-  MvKMBrep::setKmReleaseCallback(fake::release);
   const struct {
     std::vector<int> appends;  // parts per append
     int allocated;             // the flag list's allocated length afterwards
   } cases[] = {{{1, 1, 1, 1, 1}, 8}, {{5}, 5}, {{5, 1}, 10}, {{5, 20}, 25}};
   for (bool copying : {false, true}) {
     for (const auto& c : cases) {
-      MvAutoPtr<MvKMBrep> e = make();
+      MvAutoPtr<MvKMBrep> e = element();
       for (int n : c.appends) {
         MvVec<int> list;
         for (int i = 0; i < n; ++i) list.append(i);
@@ -194,13 +184,12 @@ TEST_F(PartListTest, FlagsGrowByTheAppendRule) {
 // Destruction gives the owned parts back with one call and no allocation,
 // whatever else fails: no memory left, no kernel lock in throw-on-error mode.
 TEST_F(PartListTest, DestructionReleasesOwnedPartsWhateverFails) {
-  MvKMBrep::setKmReleaseCallback(fake::release);
   const struct {
     bool noMemory, noLock;
   } cases[] = {{true, false}, {false, true}, {true, true}};
   for (const auto& c : cases) {
     fake::calls().released.clear();
-    MvAutoPtr<MvKMBrep> e = make();
+    MvAutoPtr<MvKMBrep> e = element();
     for (int tag : {7, 8, 9}) e->appendKmPart(tags({tag}), tag == 8);
     MvMutex* const lock = MvKMBrep::s_pKorvaniteMutex;
     if (c.noLock) MvKMBrep::s_pKorvaniteMutex = nullptr;
@@ -221,7 +210,6 @@ TEST_F(PartListTest, DestructionReleasesOwnedPartsWhateverFails) {
 MvKMBrep* gSource = nullptr;
 
 TEST_F(PartListTest, CopyCallbackThatGrowsTheSourceCopiesTheOriginalParts) {
-  MvKMBrep::setKmReleaseCallback(fake::release);
   MvKMBrep::setKmCopyCallback([](int tag, int& copy) -> unsigned {
     fake::calls().copiedFrom.push_back(tag);
     gSource->appendKmPart(tags({90, 91, 92, 93, 94, 95, 96, 97}), 1);  // the source's storage moves
@@ -230,8 +218,7 @@ TEST_F(PartListTest, CopyCallbackThatGrowsTheSourceCopiesTheOriginalParts) {
   });
   for (bool constructing : {false, true}) {
     fake::calls().copiedFrom.clear();
-    MvAutoPtr<MvKMBrep> src = make();
-    src->appendKmPart(tags({1, 2, 3}), 0);
+    MvAutoPtr<MvKMBrep> src = element({1, 2, 3});
     gSource = src.get();
     MvAutoPtr<MvKMBrep> copy = constructing ? MvAutoPtr<MvKMBrep>(new MvKMBrep(*src)) : src;
     if (!constructing) {

@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
+using fake::element;
 using fake::Report;
-using fake::tags;
 using fake::toStd;
 
 namespace {
@@ -25,7 +25,6 @@ class StreamRecordTest : public fake::LibraryTest {
   void SetUp() override {
     fake::LibraryTest::SetUp();
     tinykernel::install();
-    MvKMBrep::setKmReleaseCallback(fake::release);
     debugLines.clear();
     mvSetDebugSink([](const char* line) { debugLines.push_back(line); });
   }
@@ -35,16 +34,13 @@ class StreamRecordTest : public fake::LibraryTest {
     MvPartition::setVersion(MvPartition::kCurrentMajor, MvPartition::kCurrentMinor);
     fake::LibraryTest::TearDown();
   }
-  MvAutoPtr<MvKMBrep> make(std::initializer_list<int> parts) {
-    MvAutoPtr<MvKMBrep> e(new MvKMBrep());
-    e->appendKmPart(tags(parts), 0);
-    return e;
-  }
   // The stream given back, no host stream current, no frustrum stream open, the lock free.
   void expectIdle(const MvMemoryStream& s) {
     EXPECT_EQ(s.refCount(), 1);
-    EXPECT_TRUE(!mvFrustrumHasHostStream() && !mvFrustrumSegmentEnd() && !mvFrustrumOpenStreamCount() &&
-                MvKMBrep::s_pKorvaniteMutex->heldDepth() == 0);
+    EXPECT_EQ(mvFrustrumHasHostStream(), 0);
+    EXPECT_EQ(mvFrustrumSegmentEnd(), 0);
+    EXPECT_EQ(mvFrustrumOpenStreamCount(), 0);
+    EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex->heldDepth(), 0);
   }
 };
 
@@ -53,9 +49,9 @@ class StreamRecordTest : public fake::LibraryTest {
 TEST_F(StreamRecordTest, RecordsRoundTrip) {
   MvKMBrep::setWriteNominalGeom(2);
   MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
-  ASSERT_EQ(make({7, 9, 11})->serialize(*s), 1u);
+  ASSERT_EQ(element({7, 9, 11})->serialize(*s), 1u);
   EXPECT_EQ(MvKMBrep::storedSegmentLength(), 13);
-  ASSERT_EQ(MvAutoPtr<MvKMBrep>(new MvKMBrep())->serialize(*s), 1u);
+  ASSERT_EQ(element()->serialize(*s), 1u);
   EXPECT_EQ(MvKMBrep::storedSegmentLength(), 0);
   s->write(12345);  // the stream stands after each record
   EXPECT_EQ(std::string(s->data(), s->size()), ints({1, 3, 2, 13}) + "T 7\nT 9\nT 11\n" + ints({1, 3, 2, 0, 12345}));
@@ -65,8 +61,7 @@ TEST_F(StreamRecordTest, RecordsRoundTrip) {
   expectIdle(*s);
 
   // Reading appends the received parts behind existing ones.
-  MvAutoPtr<MvKMBrep> back = make({1});
-  MvAutoPtr<MvKMBrep> none(new MvKMBrep());
+  MvAutoPtr<MvKMBrep> back = element({1}), none = element();
   tinykernel::state().major = 4;
   s->seek(0);
   ASSERT_EQ(back->deserialize(*s), 1u);
@@ -143,7 +138,7 @@ TEST_F(StreamRecordTest, Refusals) {
     MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
     for (int v : c.record) s->write(v);
     s->seek(0);
-    MvAutoPtr<MvKMBrep> e = make({5});
+    MvAutoPtr<MvKMBrep> e = element({5});
     EXPECT_EQ(c.record.empty() ? e->serialize(*s) : e->deserialize(*s), 0u);
     EXPECT_EQ(fake::reports(), std::vector<Report>{c.expected});
     EXPECT_EQ(toStd(e->kmPart()), std::vector<int>{5});
@@ -164,11 +159,7 @@ TEST_F(StreamRecordTest, ZeroLengthIsNoPartsOnlyAtTheRecordEnd) {
   for (const auto& c : cases) {
     MvErrorState::clear();
     MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
-    MvAutoPtr<MvKMBrep> e(new MvKMBrep());
-    MvVec<int> parts;
-    for (int t : c.parts) parts.append(t);
-    e->appendKmPart(parts, 0);
-    ASSERT_EQ(s->writeObject(e), 1u);
+    ASSERT_EQ(s->writeObject(testfiles::elementOf(c.parts)), 1u);
     if (c.zeroLength) s->seek(16 + 4 + 12), s->write(0);  // GUID, record length, version and kernel version
     s->seek(0);
     MvAutoPtr<MvBase> obj;

@@ -2,7 +2,7 @@
 
 namespace {
 
-class TypeIdentityTest : public fake::LibraryTest {};
+using TypeIdentityTest = fake::LibraryTest;
 
 TEST_F(TypeIdentityTest, RecordsQueriesAndCreationByType) {
   ASSERT_NE(MvKMBrep::classTypePtr(), nullptr);
@@ -50,9 +50,7 @@ TEST_F(TypeIdentityTest, RecordsQueriesAndCreationByType) {
 // without memory and when the copy constructor throws.
 TEST_F(TypeIdentityTest, CloneCopiesThroughTheCopyConstructor) {
   MvKMBrep::setKmCopyCallback(fake::copy);
-  MvKMBrep::setKmReleaseCallback(fake::release);
-  MvAutoPtr<MvKMBrep> e(new MvKMBrep());
-  e->appendKmPart(fake::tags({5, 6}), 1);
+  MvAutoPtr<MvKMBrep> e = fake::element({5, 6}, 1);
   const MvBase& asBase = *e;
   MvBase* out = e.get();
   EXPECT_EQ(asBase._clone(out), 1u);

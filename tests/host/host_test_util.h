@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <tuple>
 
@@ -45,14 +43,6 @@ inline void expectRefused(unsigned result, const char* className, const char* op
                           int code) {
   EXPECT_EQ(result, 0u);
   expectLastReport(className, operation, condition, code);
-}
-
-// A fresh directory for the running test under $MV_TEST_TMP (or /tmp).
-inline std::filesystem::path testDir() {
-  const auto dir = std::filesystem::path(testfiles::tempRoot()) / ("host_" + testfiles::testName());
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir;
 }
 
 }  // namespace host_test

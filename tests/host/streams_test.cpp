@@ -6,8 +6,6 @@
 #include "host_test_util.h"
 
 #include <climits>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -56,8 +54,6 @@ MvAutoPtr<Probe> probe(std::vector<int> values, int toRead) { return new Probe(s
 
 std::string guidBytes(const _MvIID& iid) { return std::string(reinterpret_cast<const char*>(MvGUID(iid).bytes()), 16); }
 
-std::string fileBytes(const std::filesystem::path& p) { return testfiles::readAll(p.string()); }
-
 class StreamsTest : public HostTest {
  protected:
   void SetUp() override {
@@ -81,6 +77,7 @@ class StreamsTest : public HostTest {
   }
 
   std::unique_ptr<MvType> _probeType;
+  const testfiles::ScratchDir dir;
 };
 
 }  // namespace
@@ -102,8 +99,8 @@ TEST_F(StreamsTest, MemoryStreamBytes) {
 
 TEST_F(StreamsTest, ObjectsRoundTripThroughFile) {
   EXPECT_EQ(mv_detail::crc32Update(0, "123456789", 9), 0xCBF43926u);  // the CRC-32 check value
-  const auto path = testDir() / "objects.mvh";
-  MvAutoPtr<MvFileStream> out = MvFileStream::create(path.string().c_str());
+  const std::string path = dir / "objects.mvh";
+  MvAutoPtr<MvFileStream> out = MvFileStream::create(path.c_str());
   ASSERT_NE(out.get(), nullptr);
   EXPECT_TRUE(out->writeObject(probe({5, 6, 7}, 3)) && out->writeObject(nullptr) && out->writeObject(probe({-1}, 1)) &&
               out->close());
@@ -118,10 +115,10 @@ TEST_F(StreamsTest, ObjectsRoundTripThroughFile) {
                                  std::string("\xFF\xFF\xFF\xFF", 4)};
   const std::uint32_t crc = mv_detail::crc32Update(mv_detail::crc32Update(0, records[0].data(), records[0].size()),
                                                    records[2].data(), records[2].size());
-  EXPECT_EQ(fileBytes(path), records[0] + records[1] + records[2] + records[3] + "MV61TAIL" +
+  EXPECT_EQ(testfiles::readAll(path), records[0] + records[1] + records[2] + records[3] + "MV61TAIL" +
                                  std::string("\x03\0\0\0", 4) + std::string(reinterpret_cast<const char*>(&crc), 4));
 
-  MvAutoPtr<MvFileStream> in = MvFileStream::open(path.string().c_str());
+  MvAutoPtr<MvFileStream> in = MvFileStream::open(path.c_str());
   ASSERT_NE(in.get(), nullptr);
   EXPECT_EQ(in->fileMajor(), 8);
   EXPECT_EQ(in->fileMinor(), 2);
@@ -144,18 +141,18 @@ TEST_F(StreamsTest, FileVersions) {
     int major, minor;
     bool opens, trailer;
   } cases[] = {{7, 0, true, false}, {8, 1, true, false}, {8, 2, true, true}, {8, 3, false, false}, {9, 0, false, false}};
-  const auto path = testDir() / "version.mvh";
+  const std::string path = dir / "version.mvh";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.major * 10 + c.minor);
     MvErrorState::clear();
     MvPartition::setVersion(c.major, c.minor);
-    MvAutoPtr<MvFileStream> out = MvFileStream::create(path.string().c_str());
+    MvAutoPtr<MvFileStream> out = MvFileStream::create(path.c_str());
     MvPartition::setVersion(MvPartition::kCurrentMajor, MvPartition::kCurrentMinor);
     ASSERT_TRUE(out.get());
     ASSERT_TRUE(out->writeObject(probe({4}, 1)));
     ASSERT_TRUE(out->close());
-    EXPECT_EQ(fileBytes(path).size(), 16u + 28u + (c.major * 10 + c.minor >= 82 ? 16u : 0u));
-    MvAutoPtr<MvFileStream> in = MvFileStream::open(path.string().c_str());
+    EXPECT_EQ(testfiles::readAll(path).size(), 16u + 28u + (c.major * 10 + c.minor >= 82 ? 16u : 0u));
+    MvAutoPtr<MvFileStream> in = MvFileStream::open(path.c_str());
     if (!c.opens) {
       expectRefused(in.get() != nullptr, "MvObjectStream", "open", "file version <= 8.2", 5);
       continue;
@@ -171,8 +168,8 @@ TEST_F(StreamsTest, FileVersions) {
 TEST_F(StreamsTest, FileStreamMixesReadsAndWrites) {
   // A created file is read and written through one C stream: every switch
   // between the two must reposition it, or bytes land in the wrong place.
-  const auto path = testDir() / "mixed.mvh";
-  MvAutoPtr<MvFileStream> f = MvFileStream::create(path.string().c_str());
+  const std::string path = dir / "mixed.mvh";
+  MvAutoPtr<MvFileStream> f = MvFileStream::create(path.c_str());
   ASSERT_NE(f.get(), nullptr);
   int first = 0, third = 0, pos = 0;
   EXPECT_TRUE(f->write(1));
@@ -185,8 +182,10 @@ TEST_F(StreamsTest, FileStreamMixesReadsAndWrites) {
   EXPECT_TRUE(f->read(third));
   EXPECT_TRUE(f->getPosition(pos));
   EXPECT_TRUE(f->close());
-  EXPECT_EQ((std::vector<int>{first, third, pos}), (std::vector<int>{1, 3, 16 + 12}));
-  EXPECT_EQ(fileBytes(path).substr(16, 12), std::string("\x01\0\0\0\x14\0\0\0\x03\0\0\0", 12));
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(third, 3);
+  EXPECT_EQ(pos, 16 + 12);
+  EXPECT_EQ(testfiles::readAll(path).substr(16, 12), std::string("\x01\0\0\0\x14\0\0\0\x03\0\0\0", 12));
 }
 
 TEST_F(StreamsTest, RecordsAreSkippedAndBoundedByTheirLength) {
@@ -225,15 +224,15 @@ TEST_F(StreamsTest, DamagedInputGivesClearErrors) {
     expectRefused(s.readObject(obj), "MvObjectStream", "readObject", kBadRecord, 5);
     EXPECT_TRUE(s.atEnd());
   }
-  const auto good = testDir() / "good.mvh", cut = testDir() / "cut.mvh";
+  const std::string good = dir / "good.mvh", cut = dir / "cut.mvh";
   {
-    MvAutoPtr<MvFileStream> out = MvFileStream::create(good.string().c_str());
+    MvAutoPtr<MvFileStream> out = MvFileStream::create(good.c_str());
     ASSERT_TRUE(out.get());
     ASSERT_TRUE(out->writeObject(probe({1, 2}, 2)));
     ASSERT_TRUE(out->writeObject(probe({3}, 1)));
     ASSERT_TRUE(out->close());
   }
-  const std::string bytes = fileBytes(good);  // header 16, records 32 and 28, trailer 16
+  const std::string bytes = testfiles::readAll(good);  // header 16, records 32 and 28, trailer 16
   const auto flip = [&bytes](std::size_t at, int mask = 0x40) {
     std::string b = bytes;
     b[at] = static_cast<char>(b[at] ^ mask);
@@ -252,8 +251,8 @@ TEST_F(StreamsTest, DamagedInputGivesClearErrors) {
   for (const auto& [contents, operation, condition] : damaged) {
     SCOPED_TRACE(condition ? condition : "whole");
     MvErrorState::clear();
-    std::ofstream(cut, std::ios::binary | std::ios::trunc) << contents;
-    MvAutoPtr<MvFileStream> in = MvFileStream::open(cut.string().c_str());
+    testfiles::writeAll(cut, contents);
+    MvAutoPtr<MvFileStream> in = MvFileStream::open(cut.c_str());
     unsigned ok = in.get() != nullptr;
     while (ok && !in->atEnd()) ok = in->readObject(obj);
     if (ok) ok = in->checkTrailer();

@@ -5,11 +5,11 @@
 #define MV_TESTS_FAKE_KERNEL_CALLBACKS_H
 
 #include "MvKMBrep61.h"
+#include "support/elements.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
-
 #include <stdexcept>
 #include <vector>
 
@@ -73,10 +73,13 @@ inline void reset() {
   MvHeap::disarm();
 }
 
-inline MvVec<int> tags(std::initializer_list<int> list) {
-  MvVec<int> v;
-  for (int t : list) v.append(t);
-  return v;
+inline MvVec<int> tags(std::initializer_list<int> list) { return testfiles::tagVec(list); }
+
+// An element holding the given parts, each with the owner flag given.
+inline MvAutoPtr<MvKMBrep> element(std::initializer_list<int> parts = {}, unsigned flag = 0) {
+  MvAutoPtr<MvKMBrep> e = new MvKMBrep();
+  EXPECT_EQ(e->appendKmPart(tags(parts), flag), 1u);
+  return e;
 }
 
 inline std::vector<int> toStd(const MvVec<int>& v) { return std::vector<int>(v.begin(), v.end()); }
@@ -105,12 +108,14 @@ inline std::ostream& operator<<(std::ostream& os, const Report& r) {
   return os << "(" << r.className << ", " << r.operation << ", " << r.condition << ", " << r.code << ")";
 }
 
-// Library initialised and every registration cleared for each test.
+// Library initialised and every registration but the recording release
+// callback cleared for each test.
 class LibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     MvKMBrepLib::init();
     reset();
+    MvKMBrep::setKmReleaseCallback(release);
     memoryAtStart = MvPlatform::instance()->memoryInUse();
   }
   void TearDown() override {
