@@ -13,14 +13,6 @@
 
 namespace {
 
-void setEnv(const char* name, const char* value) {
-#if defined(_WIN32)
-  _putenv_s(name, value ? value : "");
-#else
-  value ? setenv(name, value, 1) : unsetenv(name);
-#endif
-}
-
 // The schema path init takes with the two variables set (null: removed);
 // the variables are put back afterwards.
 std::string schemaPathWith(const char* support, const char* schema) {
@@ -29,12 +21,12 @@ std::string schemaPathWith(const char* support, const char* schema) {
   std::optional<std::string> saved[2];
   for (int i = 0; i < 2; ++i) {
     if (const char* v = std::getenv(names[i])) saved[i] = v;
-    setEnv(names[i], values[i]);
+    testfiles::setEnv(names[i], values[i]);
   }
   MvKMBrepLib::init();
   std::string path = MvKMBrepLib::getKmSchemaPath();
   MvKMBrepLib::fini();
-  for (int i = 0; i < 2; ++i) setEnv(names[i], saved[i] ? saved[i]->c_str() : nullptr);
+  for (int i = 0; i < 2; ++i) testfiles::setEnv(names[i], saved[i] ? saved[i]->c_str() : nullptr);
   return path;
 }
 

@@ -7,15 +7,6 @@ namespace {
 
 class NamingTest : public FrustrumTest {};
 
-// Sets the schema directory variable; an empty value removes it.
-void setSupportPath(const std::string& value) {
-#if defined(_WIN32)
-  _putenv_s("MV_KORV_SUPPORT_PATH", value.c_str());
-#else
-  value.empty() ? unsetenv("MV_KORV_SUPPORT_PATH") : setenv("MV_KORV_SUPPORT_PATH", value.c_str(), 1);
-#endif
-}
-
 TEST_F(NamingTest, EveryGuiseAndFormatHasItsNamesOfAtMost255Characters) {
   ScratchDir dir;
   const std::string key = dir / "p";
@@ -64,7 +55,7 @@ TEST_F(NamingTest, EveryGuiseAndFormatHasItsNamesOfAtMost255Characters) {
 
 TEST_F(NamingTest, SchemaFilesLiveInTheSchemaDirectory) {
   ScratchDir dir;
-  setSupportPath(dir.str());
+  testfiles::setEnv("MV_KORV_SUPPORT_PATH", dir.str().c_str());
   MvKMBrepLib::init();
   int id = 0;
   // Written under the key as given, inside the directory.
@@ -85,13 +76,13 @@ TEST_F(NamingTest, SchemaFilesLiveInTheSchemaDirectory) {
   EXPECT_EQ(readBack(MV_GUISE_SCHEMA, MV_FORMAT_BINARY, "Body", 1), "status 2");
   // A directory too long to join leaves the name as it is.
   MvKMBrepLib::fini();
-  setSupportPath(std::string(250, 'd'));
+  testfiles::setEnv("MV_KORV_SUPPORT_PATH", std::string(250, 'd').c_str());
   MvKMBrepLib::init();
   ASSERT_EQ(openWrite(MV_GUISE_SCHEMA, MV_FORMAT_BINARY, dir / "short", "", id), 0);
   EXPECT_EQ(closeStream(MV_GUISE_SCHEMA, id, 1), 0);
   EXPECT_TRUE(fs::exists(dir / "short.s_b"));
   MvKMBrepLib::fini();
-  setSupportPath("");
+  testfiles::setEnv("MV_KORV_SUPPORT_PATH", nullptr);
 }
 
 }  // namespace

@@ -63,7 +63,8 @@ TEST_F(ObjectsTest, StrideIterators) {
     EXPECT_EQ(first->refCount(), 2);
     owned.next(1);
     EXPECT_EQ(owned.set(data + 3, 1, 3, second), 1u);
-    EXPECT_EQ(first->refCount() * 10 + second->refCount(), 12);
+    EXPECT_EQ(first->refCount(), 1);
+    EXPECT_EQ(second->refCount(), 2);
     EXPECT_EQ(owned.next(1), data + 3);  // set() starts before the first element
   }
   EXPECT_EQ(second->refCount(), 1);
@@ -85,7 +86,8 @@ TEST_F(ObjectsTest, GuidsAndTypeRegistry) {
   ASSERT_NE(sample, nullptr);
   MvBase::createMvType(raw, MvGUID(kChildIID), MvString("Child"), *sample, nullptr);
   std::unique_ptr<MvType> child(raw);
-  EXPECT_EQ(child->isA(*sample) + child->isA(*MvBase::__type), 2u);
+  EXPECT_EQ(child->isA(*sample), 1u);
+  EXPECT_EQ(child->isA(*MvBase::__type), 1u);
   EXPECT_EQ(sample->isA(*child), 0u);
   EXPECT_EQ(MvType::find(g), sample.get());
   EXPECT_NE(MvAutoPtr<MvBase>(MvType::createInstance(g)).get(), nullptr);

@@ -102,8 +102,10 @@ TEST_F(StreamsTest, ObjectsRoundTripThroughFile) {
   const std::string path = dir / "objects.mvh";
   MvAutoPtr<MvFileStream> out = MvFileStream::create(path.c_str());
   ASSERT_NE(out.get(), nullptr);
-  EXPECT_TRUE(out->writeObject(probe({5, 6, 7}, 3)) && out->writeObject(nullptr) && out->writeObject(probe({-1}, 1)) &&
-              out->close());
+  EXPECT_TRUE(out->writeObject(probe({5, 6, 7}, 3)));
+  EXPECT_TRUE(out->writeObject(nullptr));
+  EXPECT_TRUE(out->writeObject(probe({-1}, 1)));
+  EXPECT_TRUE(out->close());
 
   // Header: magic and version 8.2; records: GUID, length, data (null: zero
   // GUID and length); trailer: mark, object count, CRC-32 of the bytes

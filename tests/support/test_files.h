@@ -24,6 +24,15 @@ inline void writeAll(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// Sets an environment variable; null removes it.
+inline void setEnv(const char* name, const char* value) {
+#if defined(_WIN32)
+  _putenv_s(name, value ? value : "");
+#else
+  value ? setenv(name, value, 1) : unsetenv(name);
+#endif
+}
+
 inline std::string tempRoot() {
   const char* dir = std::getenv("MV_TEST_TMP");
   return dir && *dir ? dir : "/tmp";
