@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -218,37 +219,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Run run(in);
   Model& m = run.m;
   int ifail = MV_FR_OK;
-  while (in.remaining_bytes() > 0) {
-    const int call = in.ConsumeIntegralInRange(0, 9);
-    switch (call) {
-      case 0:  // the ids of streams still open stay taken
+  const std::function<void()> calls[] = {
+      [&] {  // the ids of streams still open stay taken
         startFileFrustrum(&ifail);
         for (int i = 0; i < kMaxStreams; ++i) m.idTaken[i] = m.open.count(i + 1) > 0;
-        break;
-      case 1:  // the ids stay taken until the next start
+      },
+      [&] {  // the ids stay taken until the next start
         stopFileFrustrum(&ifail);
         m.open.clear();
-        break;
-      case 2:
-        abortFileFrustrum(&ifail);
-        break;
-      case 3:
-      case 4:
-        run.open(call == 3);
-        break;
-      case 5:
-        run.write();
-        break;
-      case 6:
-        run.read();
-        break;
-      case 7:
-        run.close();
-        break;
-      default:
-        run.moveHostStream();
-        break;
-    }
+      },
+      [&] { abortFileFrustrum(&ifail); },
+      [&] { run.open(true); },
+      [&] { run.open(false); },
+      [&] { run.write(); },
+      [&] { run.read(); },
+      [&] { run.close(); },
+      [&] { run.moveHostStream(); },
+      [&] { run.moveHostStream(); },
+  };
+  while (in.remaining_bytes() > 0) {
+    calls[in.ConsumeIntegralInRange<size_t>(0, std::size(calls) - 1)]();
     FUZZ_CHECK(ifail == MV_FR_OK);
     FUZZ_CHECK(mvFrustrumOpenStreamCount() == static_cast<int>(m.open.size()));
     FUZZ_CHECK(mvFrustrumHasHostStream() == (m.hostStream ? 1 : 0));

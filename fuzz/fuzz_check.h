@@ -3,7 +3,7 @@
 // process's own for the files the targets write (removed at exit), the check
 // that the library holds nothing between operations, and the sample
 // application behind the element's callbacks, and an in-memory frustrum
-// for the kernels' own receive.
+// for the kernels' own receive, with a kernel session on it.
 #ifndef MV_FUZZ_CHECK_H
 #define MV_FUZZ_CHECK_H
 
@@ -98,6 +98,15 @@ inline ksample::Frustrum bufferFrustrum() {
           },
           [](const int*, const int*, const int*, int* ifail) { *ifail = ksample::kFrOk; },
           segment, segment, segment};
+}
+
+// Starts a kernel's session on the buffer frustrum, once; it stops at exit.
+template <int (*start)(const ksample::Frustrum&), int (*stop)()>
+void startSession() {
+  static const struct Session {
+    Session() { FUZZ_CHECK(start(bufferFrustrum()) == 0); }
+    ~Session() { stop(); }
+  } session;
 }
 
 }  // namespace fuzzing

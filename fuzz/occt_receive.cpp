@@ -27,12 +27,7 @@ void check(kocct::Format format) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const struct Session {
-    Session() {
-      FUZZ_CHECK(kocct::startSession(fuzzing::bufferFrustrum()) == kocct::kOk);
-    }
-    ~Session() { kocct::stopSession(); }
-  } session;
+  fuzzing::startSession<kocct::startSession, kocct::stopSession>();
   fuzzing::served().assign(reinterpret_cast<const char*>(data), size);
   check(kocct::Format::Text);
   check(kocct::Format::Binary);

@@ -43,12 +43,7 @@ void check(const std::string& bytes, ksample::Format format) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const struct Session {
-    Session() {
-      FUZZ_CHECK(ksample::startSession(fuzzing::bufferFrustrum()) == ksample::kOk);
-    }
-    ~Session() { ksample::stopSession(); }
-  } session;
+  fuzzing::startSession<ksample::startSession, ksample::stopSession>();
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   check(bytes, ksample::Format::Binary);
   check(bytes, ksample::Format::Text);

@@ -1,5 +1,6 @@
 #include "app/demo_model.h"
 #include "app/sample_app.h"
+#include "support/elements.h"
 #include "system/tool_run.h"
 
 #include <gtest/gtest.h>
@@ -30,47 +31,36 @@ void writeHostFile(const std::string& path, int elements, const std::function<Mv
   ASSERT_EQ(out->close(), 1u);
 }
 
-MvVec<int> demoParts() {
-  const std::vector<int> tags = ksamplehost::buildDemoModel(24);
-  MvVec<int> parts;
-  parts.append(tags.data(), static_cast<int>(tags.size()));
-  return parts;
-}
-
+// The demo: its outputs, the host file's summary, a transmit into a kernel
+// file and an import back into a host file.
 TEST_F(Tool, DemoWritesValidOutputs) {
-  const ToolRun run = kmbrep("demo --out " + dir + "/demo");
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.out.find("24 parts"), std::string::npos);
-  EXPECT_TRUE(run.err.empty()) << run.err;  // no progress unless on a terminal
+  const struct { const char *args, *shows; } steps[] = {
+      {"demo --out $/demo", "24 parts"},
+      {"info $/demo/demo.mv61", "host file format 8.2\n  element 0: 24 parts, 80 faces, 112 edges, 8 colours; written "
+                                "by the sample kernel 3.2\n  in the file: 1 element, 24 parts, 80 faces, 112 edges, "
+                                "8 colours\n  bounding box ("},
+      {"transmit $/demo/demo.mv61 $/parts --binary", "$/parts.x_b: 24 part(s)\n"},
+      {"import $/parts $/imported.mv61", "$/imported.mv61: 24 part(s), "},
+      {"info $/imported.mv61 --parts", "    part 23: sphere, 1 face, 0 edges"},
+  };
+  for (const auto& step : steps) {
+    const ToolRun run = kmbrep(expand(step.args, dir));
+    ASSERT_EQ(run.exitCode, 0) << step.args << ": " << run.err;
+    EXPECT_TRUE(run.err.empty()) << run.err;  // no progress unless on a terminal
+    EXPECT_NE(run.out.find(expand(step.shows, dir)), std::string::npos) << step.args << "\n" << run.out;
+  }
   for (const char* name : {"demo.mv61", "demo.x_t", "demo.obj", "demo.mtl", "demo.svg", "demo.gltf", "demo.glb",
                            "demo.html"})
     EXPECT_TRUE(exists(dir + "/demo/" + name)) << name;
-
   EXPECT_NE(readAll(dir + "/demo/demo.mtl").find("Ks 0.75 0.75 0.75"), std::string::npos);
   EXPECT_EQ(readAll(dir + "/demo/demo.svg").rfind("<?xml", 0), 0u);
   EXPECT_EQ(readAll(dir + "/demo/demo.x_t").rfind("**ABCDEFGHIJKLMNOPQRSTUVWXYZ", 0), 0u);
-
-  // The host file reads back to the same parts.
-  const ToolRun info = kmbrep("info " + dir + "/demo/demo.mv61");
-  ASSERT_EQ(info.exitCode, 0) << info.err;
-  EXPECT_NE(info.out.find("host file format 8.2\n  element 0: 24 parts, 80 faces, 112 edges, 8 colours; written by "
-                          "the sample kernel 3.2\n  in the file: 1 element, 24 parts, 80 faces, 112 edges, 8 colours\n"
-                          "  bounding box ("),
-            std::string::npos)
-      << info.out;
-
-  // Transmit to a kernel file and import it into a new host file.
-  ASSERT_EQ(kmbrep("transmit " + dir + "/demo/demo.mv61 " + dir + "/parts --binary").exitCode, 0);
-  EXPECT_TRUE(exists(dir + "/parts.x_b"));
-  const ToolRun imported = kmbrep("import " + dir + "/parts " + dir + "/imported.mv61");
-  ASSERT_EQ(imported.exitCode, 0) << imported.err;  EXPECT_NE(kmbrep("info " + dir + "/imported.mv61 --parts").out.find("    part 23: sphere, 1 face, 0 edges"),
-            std::string::npos);
 }
 
 // Three elements of the same eight colours: eight materials in all, and
 // every shape's corners shared rather than written per triangle.
 TEST_F(Tool, ObjMergesColorsAcrossElementsAndSharesVertices) {
-  writeHostFile(dir + "/three.mv61", 3, demoParts);
+  writeHostFile(dir + "/three.mv61", 3, [] { return testfiles::tagVec(ksamplehost::buildDemoModel(24)); });
   const ToolRun run = kmbrep("export " + dir + "/three.mv61 " + dir + "/three.obj");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   std::istringstream lines(readAll(dir + "/three.obj"));
