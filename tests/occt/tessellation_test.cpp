@@ -98,7 +98,9 @@ TEST_F(Tessellation, MeshAreaApproachesTheExactAreaAsTheLevelRises) {
   kocct::deleteParts(1, &tag);
 }
 
-TEST_F(Tessellation, EdgePointsAreFaceMeshVertices) {
+// Every edge point is a face mesh vertex, and rendering draws the same
+// polylines through the segment functions.
+TEST_F(Tessellation, EdgePolylinesLieOnTheFaceMeshAndAreRendered) {
   const int tag = addShape(blockWithHole());
   std::vector<kocct::FaceMesh> faces;
   std::vector<std::vector<float>> lines;
@@ -112,17 +114,12 @@ TEST_F(Tessellation, EdgePointsAreFaceMeshVertices) {
   for (const std::vector<float>& line : lines)
     for (std::size_t i = 0; i < line.size(); i += 3)
       EXPECT_EQ(vertices.count({line[i], line[i + 1], line[i + 2]}), 1u);
-  kocct::deleteParts(1, &tag);
-}
 
-TEST_F(Tessellation, RenderDrawsTheEdgePolylinesThroughTheSegmentFunctions) {
-  const int tag = addShape(blockWithHole());
-  std::vector<std::vector<float>> lines;
-  ASSERT_EQ(kocct::tessellateEdges(tag, 0.1, 0.4, lines), kocct::kOk);
   std::vector<kocctapp::Segment> drawn;
   kocctapp::setSegmentSink(&drawn);
   EXPECT_EQ(kocct::render(tag, 0.1, 0.4), 0);
   kocctapp::setSegmentSink(nullptr);
+  kocct::deleteParts(1, &tag);
   ASSERT_EQ(drawn.size(), lines.size());
   for (std::size_t i = 0; i < drawn.size(); ++i) {
     EXPECT_EQ(drawn[i].tag, tag);
@@ -130,7 +127,6 @@ TEST_F(Tessellation, RenderDrawsTheEdgePolylinesThroughTheSegmentFunctions) {
     ASSERT_EQ(drawn[i].points.size(), lines[i].size());
     for (std::size_t k = 0; k < lines[i].size(); ++k) EXPECT_EQ(static_cast<float>(drawn[i].points[k]), lines[i][k]);
   }
-  kocct::deleteParts(1, &tag);
 }
 
 TEST_F(Tessellation, ColorMergingGivesOneShapePerDistinctColor) {

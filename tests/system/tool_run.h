@@ -87,16 +87,11 @@ inline int lineCount(const std::string& text) {
   return n;
 }
 
+// A test with a fresh folder of its own, removed after it.
 class Tool : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = tempDir();
-    std::error_code error;
-    std::filesystem::remove_all(dir, error);
-    std::filesystem::create_directories(dir, error);
-    ASSERT_FALSE(error) << error.message();
-  }
-  std::string dir;
+  const testfiles::ScratchDir scratch{"tool_"};
+  const std::string dir = scratch.str();
 };
 
 // A test whose folder holds the demo model in d/.
