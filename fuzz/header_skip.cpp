@@ -9,7 +9,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <string>
 
 namespace {
@@ -18,21 +17,9 @@ constexpr int kGuise = MV_GUISE_TRANSMIT;
 constexpr int kFormat = MV_FORMAT_TEXT;
 constexpr int kKeep = 1;
 
-// The first line of every header, as the frustrum writes it.
-std::string bannerLine() {
-  const std::string key = fuzzing::scratchDir() + "/banner";
-  const int keyLength = static_cast<int>(key.size());
-  const int headerLength = 0;
-  int id = -1;
-  int ifail = -1;
-  openWriteFrustrumFile(&kGuise, &kFormat, key.c_str(), &keyLength, "", &headerLength, &id, &ifail);
-  FUZZ_CHECK(ifail == MV_FR_OK);
-  closeFrustrumFile(&kGuise, &id, &kKeep, &ifail);
-  FUZZ_CHECK(ifail == MV_FR_OK);
-  std::string line;
-  FUZZ_CHECK(std::getline(std::ifstream(key + ".x_t", std::ios::binary), line));
-  return line + "\n";
-}
+// The first line of every header, as the frustrum writes it (the unit tests
+// check the whole header byte for byte).
+const std::string kBanner = "**ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz" + std::string(26, '*') + "\n";
 
 // Whether the C string at the start of `piece` begins with `prefix`.
 bool startsWith(const std::string& piece, const std::string& prefix) {
@@ -59,7 +46,6 @@ bool afterHeader(const std::string& data, const std::string& banner, std::string
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string banner = bannerLine();
   static const std::string key = fuzzing::scratchDir() + "/input";
   fuzzing::writeFile(key + ".x_t", data, size);
   const int keyLength = static_cast<int>(key.size());
@@ -68,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int ifail = -1;
   openReadFrustrumFile(&kGuise, &kFormat, key.c_str(), &keyLength, &skip, &id, &ifail);
   std::string expected;
-  if (!afterHeader(std::string(reinterpret_cast<const char*>(data), size), banner, expected)) {
+  if (!afterHeader(std::string(reinterpret_cast<const char*>(data), size), kBanner, expected)) {
     FUZZ_CHECK(ifail == MV_FR_END_OF_DATA && id == -1 && mvFrustrumOpenStreamCount() == 0);
     return 0;
   }
