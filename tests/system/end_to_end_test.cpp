@@ -1,5 +1,5 @@
-// The sample application end to end: elements through host files and kernel
-// files, copies, the split callback, holders, graphical output and
+// The sample application end to end: elements through host files in both
+// formats of the kernel's data, copies, the split callback, holders, graphical output and
 // tessellation. The fixture checks that each test leaves no kernel body, no
 // memory and the library idle.
 #include "reliability/reliability_support.h"
@@ -55,30 +55,6 @@ TEST_P(EndToEnd, ElementsRoundTripThroughAHostFile) {
   int major = 0, minor = 0;
   MvKMBrep::storedKmVersion(major, minor);
   EXPECT_EQ(std::make_pair(major, minor), std::make_pair(ksample::kVersionMajor, ksample::kVersionMinor));
-}
-
-TEST_P(EndToEnd, KernelFilesCarryTheHeaderAndReadBack) {
-  const std::vector<int> tags = ksamplehost::buildDemoModel(5);
-  const std::string key = tempPath("kernel_file");
-  const bool text = GetParam() == ksample::Format::Text;
-  const std::string file = key + (text ? ".x_t" : ".x_b");
-  ASSERT_EQ(ksample::transmit(5, tags.data(), key.c_str(), static_cast<int>(key.size()), GetParam()), 0)
-      << ksample::lastError();
-  const std::string bytes = readAll(file);
-  EXPECT_EQ(bytes.compare(0, 10, "**ABCDEFGH"), 0);
-  for (const std::string& field : {"KEY=" + key + ";\n", "FILE=" + file + ";\n",
-                                   std::string("FORMAT=") + (text ? "text" : "binary") + ";\n",
-                                   std::string("GUISE=transmit;\n"), std::string("**PART3;\n**END_OF_HEADER")})
-    EXPECT_NE(bytes.find(field), std::string::npos) << field;
-  int count = 0;
-  int* received = nullptr;
-  ASSERT_EQ(ksample::receive(key.c_str(), static_cast<int>(key.size()), GetParam(), count, received), 0)
-      << ksample::lastError();
-  std::remove(file.c_str());
-  expectCopies(tags, std::vector<int>(received, received + count));
-  ksample::deleteBodies(count, received);
-  ksample::freeTags(received);
-  ksample::deleteBodies(5, tags.data());
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EndToEnd, ::testing::Values(ksample::Format::Binary, ksample::Format::Text),

@@ -64,8 +64,8 @@ TEST_F(Tool, DemoInfoTransmitImportAndHelp) {
       {"demo/demo.mtl", "", "Ks 0.75 0.75 0.75"},
       {"demo/demo.svg", "<?xml", ""},
       {"demo/demo.x_t", "**ABCDEFGHIJKLMNOPQRSTUVWXYZ", "KEY=$/demo/demo;\nFILE=$/demo/demo.x_t;\n"},
-      {"parts.x_b", "", "KEY=$/parts;\nFILE=$/parts.x_b;\n"},
-      {"t1.x_t", "", "KEY=$/t1;\nFILE=$/t1.x_t;\n"},
+      {"parts.x_b", "", "\nFORMAT=binary;\nGUISE=transmit;\nKEY=$/parts;\nFILE=$/parts.x_b;\n"},
+      {"t1.x_t", "", "\nFORMAT=text;\nGUISE=transmit;\nKEY=$/t1;\nFILE=$/t1.x_t;\n"},
   };
   for (const auto& f : files) {
     ASSERT_TRUE(exists(dir + "/" + f.file)) << f.file;
