@@ -7,7 +7,8 @@
 namespace occttest {
 namespace {
 
-class HostFileRoundTrip : public OcctTest, public ::testing::WithParamInterface<kocct::Format> {
+// The kernel's data in one format, in host files and in kernel files.
+class RoundTrip : public OcctTest, public ::testing::WithParamInterface<kocct::Format> {
  protected:
   void SetUp() override {
     options.hostStreamFormat = GetParam();
@@ -15,7 +16,7 @@ class HostFileRoundTrip : public OcctTest, public ::testing::WithParamInterface<
   }
 };
 
-TEST_P(HostFileRoundTrip, PartsComeBackEqual) {
+TEST_P(RoundTrip, PartsComeBackEqualFromAHostFile) {
   const std::string path = tempPath("round_trip.mv61");
   MvAutoPtr<MvKMBrep> original = elementOf(importColoredModel());
   {
@@ -43,35 +44,31 @@ TEST_P(HostFileRoundTrip, PartsComeBackEqual) {
   EXPECT_EQ(minor, kocct::versionMinor());
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, HostFileRoundTrip, ::testing::Values(kocct::Format::Text, kocct::Format::Binary),
+TEST_P(RoundTrip, PartsComeBackEqualFromAKernelFile) {
+  const OwnedParts owned{importColoredModel()};
+  const std::vector<int>& tags = owned.tags;
+  const std::string key = tempPath("parts");
+  ASSERT_EQ(kocct::transmit(static_cast<int>(tags.size()), tags.data(), key.c_str(), static_cast<int>(key.size()),
+                            GetParam()),
+            kocct::kOk)
+      << kocct::lastError();
+  int count = 0;
+  int* back = nullptr;
+  ASSERT_EQ(kocct::receive(key.c_str(), static_cast<int>(key.size()), GetParam(), count, back), kocct::kOk)
+      << kocct::lastError();
+  std::remove((key + (GetParam() == kocct::Format::Text ? ".x_t" : ".x_b")).c_str());
+  const OwnedParts received{std::vector<int>(back, back + count)};
+  kocct::freeTags(back);
+  ASSERT_EQ(count, static_cast<int>(tags.size()));
+  for (int i = 0; i < count; ++i) expectSamePart(tags[static_cast<std::size_t>(i)], received.tags[i]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip, ::testing::Values(kocct::Format::Text, kocct::Format::Binary),
                          [](const ::testing::TestParamInfo<kocct::Format>& info) {
                            return info.param == kocct::Format::Text ? "Text" : "Binary";
                          });
 
 using KernelFiles = OcctTest;
-
-const char* fileName(kocct::Format format) { return format == kocct::Format::Text ? "x_t" : "x_b"; }
-
-TEST_F(KernelFiles, TextAndBinaryRoundTrip) {
-  const OwnedParts owned{importColoredModel()};
-  const std::vector<int>& tags = owned.tags;
-  const std::string key = tempPath("parts");
-  for (kocct::Format format : {kocct::Format::Text, kocct::Format::Binary}) {
-    ASSERT_EQ(kocct::transmit(static_cast<int>(tags.size()), tags.data(), key.c_str(), static_cast<int>(key.size()),
-                              format),
-              kocct::kOk)
-        << kocct::lastError();
-    int count = 0;
-    int* back = nullptr;
-    ASSERT_EQ(kocct::receive(key.c_str(), static_cast<int>(key.size()), format, count, back), kocct::kOk)
-        << kocct::lastError();
-    ASSERT_EQ(count, static_cast<int>(tags.size()));
-    for (int i = 0; i < count; ++i) expectSamePart(tags[static_cast<std::size_t>(i)], back[i]);
-    kocct::deleteParts(count, back);
-    kocct::freeTags(back);
-    std::remove((key + "." + fileName(format)).c_str());
-  }
-}
 
 struct Damage {
   const char* name;
