@@ -46,34 +46,38 @@ std::string libraryFile() {
 #endif
 }
 
+// Checks that the schema path, the kernel lock and the element's type record
+// all exist, or that none does.
+void expectUp(bool up, int line) {
+  SCOPED_TRACE(line);
+  EXPECT_EQ(MvKMBrepLib::getKmSchemaPath() != nullptr, up);
+  EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex != nullptr, up);
+  EXPECT_EQ(MvKMBrep::classTypePtr() != nullptr, up);
+}
+
 TEST(Lifecycle, InitAndFiniAreCounted) {
-  // How many of the schema path, the kernel lock and the element's type record exist.
-  const auto upParts = [] {
-    return (MvKMBrepLib::getKmSchemaPath() != nullptr) + (MvKMBrep::s_pKorvaniteMutex != nullptr) +
-           (MvKMBrep::classTypePtr() != nullptr);
-  };
-  EXPECT_EQ(upParts(), 0);
+  expectUp(false, __LINE__);
   MvKMBrepLib::init();
   MvKMBrepLib::init();
   MvKMBrepLib::fini();
-  EXPECT_EQ(upParts(), 3);
+  expectUp(true, __LINE__);
   EXPECT_EQ(MvKMBrepOnFly::classTypePtr(), nullptr);  // the host registers the holder
   MvKMBrepLib::fini();
-  EXPECT_EQ(upParts(), 0);
+  expectUp(false, __LINE__);
 
   // An extra fini drives the count below zero; the next init brings it to
   // zero and still initialises fully, and the fini after it tears down.
   MvKMBrepLib::fini();
   MvKMBrepLib::init();
-  EXPECT_EQ(upParts(), 3);
+  expectUp(true, __LINE__);
   MvMutex* lock = MvKMBrep::s_pKorvaniteMutex;
   MvKMBrepLib::init();  // count 1: already up, the lock is kept
   EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex, lock);
   MvKMBrepLib::fini();
-  EXPECT_EQ(upParts(), 0);
+  expectUp(false, __LINE__);
   MvKMBrepLib::init();  // back to a count of 1
   MvKMBrepLib::fini();
-  EXPECT_EQ(upParts(), 0);
+  expectUp(false, __LINE__);
 }
 
 TEST(Lifecycle, SchemaDirectoryComesFromTheEnvironment) {

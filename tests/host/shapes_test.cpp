@@ -78,10 +78,14 @@ auto addThrough(const float* data, const Case& c) {
 
 TEST_F(ShapesTest, StripsBecomeTrianglesOfOneOrientation) {
   MvAutoPtr<MvTriStripSet> shape = new MvTriStripSet(kPer, kPer, kPer);
-  ASSERT_EQ(addStrip(*shape, 0, 5) + addStrip(*shape, 5, 3), 2u);
-  EXPECT_EQ((std::vector<int>{shape->stripCount(), shape->stripStart(1), shape->stripLength(1),
-                              shape->stripLength(2), shape->vertexCount(), shape->triangleCount()}),
-            (std::vector<int>{2, 5, 3, 0, 8, 4}));
+  ASSERT_EQ(addStrip(*shape, 0, 5), 1u);
+  ASSERT_EQ(addStrip(*shape, 5, 3), 1u);
+  EXPECT_EQ(shape->stripCount(), 2);
+  EXPECT_EQ(shape->stripStart(1), 5);
+  EXPECT_EQ(shape->stripLength(1), 3);
+  EXPECT_EQ(shape->stripLength(2), 0);
+  EXPECT_EQ(shape->vertexCount(), 8);
+  EXPECT_EQ(shape->triangleCount(), 4);
   MvAutoPtr<MvTriIter> it = shape->getTriIter();
   EXPECT_EQ(shape->refCount(), 2);
   EXPECT_EQ(it->size(), 4);
@@ -111,12 +115,17 @@ TEST_F(ShapesTest, AddPrimitiveReadsThroughAnyIterator) {
                         {0, 3, 3, -1, 3, 2}, {-1, 3, 3, 0, 3, 2}, {0, 3, -3, 0, 3, 2}};
   for (const Case& c : cases) EXPECT_EQ(addThrough<PlainIter>(data, c), addThrough<DerivedIter>(data, c));
   // The iterators stand on the last element read, as next(1) leaves them.
-  EXPECT_EQ(addThrough<PlainIter>(data, cases[1]),
-            std::make_tuple(1u, std::vector<float>{0, 1, 2, 5, 6, 7, 10, 11, 12, 15, 16, 17},
-                            std::vector<float>{1, 2, 5, 6, 9, 10, 13, 14}, data + 15, data + 13, std::string()));
+  const auto [result, vertices, texCoords, vertexAt, texAt, condition] = addThrough<PlainIter>(data, cases[1]);
+  EXPECT_EQ(result, 1u);
+  EXPECT_EQ(vertices, (std::vector<float>{0, 1, 2, 5, 6, 7, 10, 11, 12, 15, 16, 17}));
+  EXPECT_EQ(texCoords, (std::vector<float>{1, 2, 5, 6, 9, 10, 13, 14}));
+  EXPECT_EQ(vertexAt, data + 15);
+  EXPECT_EQ(texAt, data + 13);
+  EXPECT_EQ(condition, "");
   const auto shortTex = addThrough<PlainIter>(data, cases[2]);
-  EXPECT_EQ(std::make_tuple(std::get<0>(shortTex), std::get<1>(shortTex).size(), std::get<5>(shortTex)),
-            std::make_tuple(0u, size_t{0}, std::string("texCoords.next(1) != NULL for every vertex")));
+  EXPECT_EQ(std::get<0>(shortTex), 0u);
+  EXPECT_EQ(std::get<1>(shortTex).size(), 0u);
+  EXPECT_EQ(std::get<5>(shortTex), "texCoords.next(1) != NULL for every vertex");
   EXPECT_EQ(std::get<5>(addThrough<PlainIter>(data, {0, 2, 3, 0, 2, 2})), "vertex count >= 3");
 }
 
@@ -216,8 +225,11 @@ TEST_F(ShapesTest, Polylines) {
   EXPECT_EQ(lines->addPolyline(nullptr, 2), 0u);
   expectRefused(lines->addPolyline(pts, 1), "MvPolylineSet", "addPolyline", "pointCount >= 2 && points != NULL", 5);
   EXPECT_EQ(lines->addPolyline(lines->points() + 3, 2), 1u);  // from the set's own full storage
-  EXPECT_EQ((std::vector<int>{lines->polylineCount(), lines->pointCount(), lines->lineStart(1), lines->lineLength(0),
-                              lines->lineLength(1), lines->lineLength(2)}),
-            (std::vector<int>{2, 5, 3, 3, 2, 0}));
+  EXPECT_EQ(lines->polylineCount(), 2);
+  EXPECT_EQ(lines->pointCount(), 5);
+  EXPECT_EQ(lines->lineStart(1), 3);
+  EXPECT_EQ(lines->lineLength(0), 3);
+  EXPECT_EQ(lines->lineLength(1), 2);
+  EXPECT_EQ(lines->lineLength(2), 0);
   EXPECT_EQ(floats(lines->points(), 15), (std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 1, 0, 0, 1, 1, 0}));
 }

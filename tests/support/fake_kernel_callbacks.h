@@ -18,7 +18,6 @@ namespace fake {
 struct Calls {
   std::vector<std::vector<int>> released;  // one entry per release call
   std::vector<int> copiedFrom;             // source tag of each copy call
-  std::vector<int> copiesMade;             // tags handed out by copy calls
   int nextCopyTag = 1000;
   int failCopyAt = -1;   // 0-based index of the copy call that fails
   int throwCopyAt = -1;  // 0-based index of the copy call that throws
@@ -48,7 +47,6 @@ inline unsigned copy(int tag, int& out) {
   if (index == c.throwCopyAt) throw std::runtime_error("copy failed");
   if (index == c.failCopyAt) return 0;
   out = c.nextCopyTag++;
-  c.copiesMade.push_back(out);
   return 1;
 }
 
