@@ -1,5 +1,10 @@
-// Streams without a key: bytes go to and come from the current host stream.
+// Streams without a key, whose bytes go to and come from the current host
+// stream; and the element's in-memory transmit and receive through them, with
+// the registered write, read, split and memory-release callbacks, driven by
+// the small test kernel that transmits tags as text through host-stream records.
 #include "frustrum_test_util.h"
+#include "support/fake_kernel_callbacks.h"
+#include "support/frustrum_kernel.h"
 
 using namespace frustrum_test;
 
@@ -40,6 +45,111 @@ TEST_F(HostStreamTest, TransfersNeedACurrentHostStreamAndStayInsideItsSegment) {
   EXPECT_EQ(segment->refCount(), 1);
   EXPECT_EQ(mvFrustrumHasHostStream(), 0);
   EXPECT_EQ(mvFrustrumSegmentEnd(), 0);
+}
+
+int* handedOut = nullptr;  // the last array the read callback handed out
+int* splitTags = nullptr;  // the array the split callback got
+unsigned splitResult = 1;
+
+unsigned readKeeping(int& count, int*& tags) {
+  const unsigned ok = tinykernel::read(count, tags);
+  handedOut = tags;
+  return ok;
+}
+
+unsigned split(int count, int* tags, MvVec<int>& parts) {
+  splitTags = tags;
+  for (int i = 0; i < count; ++i) parts.append(-tags[i]);
+  return splitResult;
+}
+
+// What the last call left: its reports and how often it passed on a failure.
+std::string outcome() {
+  std::string s;
+  for (const MvErrorReport& r : MvErrorState::reports()) {
+    s += r.className + "::" + r.operation + ": " + r.condition + " (" + std::to_string(r.code) + "); ";
+  }
+  s += "rethrown " + std::to_string(MvErrorState::rethrowCount());
+  MvErrorState::clear();
+  return s;
+}
+
+// The current host stream is an empty memory stream.
+class InMemoryTransmitTest : public fake::LibraryTest {
+ protected:
+  void SetUp() override {
+    fake::LibraryTest::SetUp();
+    tinykernel::install();
+    MvKMBrep::setKmReadCallback(readKeeping);
+    splitResult = 1;
+  }
+  void TearDown() override {
+    tinykernel::uninstall();
+    fake::LibraryTest::TearDown();
+  }
+  MvAutoPtr<MvMemoryStream> _stream = new MvMemoryStream();
+  const mvkm::CurrentHostStream _current{*_stream};
+};
+
+TEST_F(InMemoryTransmitTest, TransmitThenReceiveThroughTheCurrentHostStream) {
+  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(MvVec<int>()), 0u);
+  EXPECT_EQ(outcome(), "MvKMBrep::getBinaryStreamFromKm: kmPartList.length() > 0 (5); rethrown 0");
+  MvKMBrep::setWriteNominalGeom(2);
+  const MvVec<int> sent = fake::tags({7, 8, 9});
+  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(sent), 1u);
+  EXPECT_EQ(outcome(), "rethrown 0");
+  EXPECT_EQ(std::string(_stream->data(), _stream->size()), "T 7\nT 8\nT 9\n");
+  tinykernel::state().failWrite = true;
+  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(sent), 0u);
+  EXPECT_EQ(outcome(), "rethrown 1");
+  // An unregistered write callback is reported, not called.
+  MvKMBrep::setKmWriteCallback(nullptr);
+  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(sent), 0u);
+  EXPECT_EQ(outcome(), "MvKMBrep::getBinaryStreamFromKm: _pfKmWriteCB != NULL (5); rethrown 0");
+  // Called only with parts: the two writes, each of three parts with the flag.
+  EXPECT_EQ(tinykernel::state().writtenCounts, (std::vector<int>{3, 3}));
+  EXPECT_EQ(tinykernel::state().nominalFlags, (std::vector<unsigned>{2, 2}));
+
+  // Received tags are appended after the parts the list held.
+  mvkm::gKmStream.pos = _stream->size();  // the segment's end
+  const auto receive = [&](MvVec<int>& into) {
+    EXPECT_TRUE(_stream->seek(0));
+    return MvKMBrep::getKmFromBinaryStream(into);
+  };
+  MvVec<int> parts = fake::tags({1}), splitParts;
+  EXPECT_EQ(receive(parts), 1u);
+  EXPECT_EQ(outcome(), "rethrown 0");
+  EXPECT_EQ(tinykernel::state().freed, 1);
+  // Without a memory-release callback the tags stay appended.
+  MvKMBrep::setKmMemoryRelCallback(nullptr);
+  EXPECT_EQ(receive(parts), 0u);
+  EXPECT_EQ(outcome(), "MvKMBrep::getKmFromBinaryStream: _pfKmMemoryRelCB != NULL (5); rethrown 0");
+  std::free(handedOut);
+  // A failing read callback appends nothing and frees nothing.
+  MvKMBrep::setKmMemoryRelCallback(tinykernel::freeTags);
+  tinykernel::state().failRead = true;
+  EXPECT_EQ(receive(parts), 0u);
+  EXPECT_EQ(outcome(), "rethrown 1");
+  EXPECT_EQ(fake::toStd(parts), (std::vector<int>{1, 107, 108, 109, 107, 108, 109}));
+  EXPECT_EQ(tinykernel::state().freed, 1);
+
+  // The split callback gets the very array read and makes the parts; a failing split keeps the array.
+  tinykernel::state().failRead = false;
+  MvKMBrep::setKmSplitCallback(split);
+  EXPECT_EQ(receive(splitParts), 1u);
+  EXPECT_EQ(outcome(), "rethrown 0");
+  EXPECT_EQ(splitTags, handedOut);
+  EXPECT_EQ(fake::toStd(splitParts), (std::vector<int>{-107, -108, -109}));
+  EXPECT_EQ(tinykernel::state().freed, 2);
+  splitResult = 0;
+  EXPECT_EQ(receive(splitParts), 0u);
+  EXPECT_EQ(outcome(), "rethrown 1");
+  EXPECT_EQ(tinykernel::state().freed, 2);
+  std::free(handedOut);
+
+  MvKMBrep::setKmReadCallback(nullptr);
+  EXPECT_EQ(receive(parts), 0u);
+  EXPECT_EQ(outcome(), "MvKMBrep::getKmFromBinaryStream: _pfKmReadCB != NULL (5); rethrown 0");
 }
 
 }  // namespace

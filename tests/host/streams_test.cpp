@@ -124,7 +124,6 @@ TEST_F(StreamsTest, ObjectsRoundTripThroughFile) {
   ASSERT_NE(in.get(), nullptr);
   EXPECT_EQ(in->fileMajor(), 8);
   EXPECT_EQ(in->fileMinor(), 2);
-  EXPECT_TRUE(in->hasTrailer());
   expectProbe(*in, {5, 6, 7});
   MvAutoPtr<MvBase> obj = new MvBase;
   EXPECT_TRUE(in->readObject(obj));
