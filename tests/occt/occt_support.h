@@ -28,7 +28,6 @@ std::string tempPath(const std::string& name);
 
 // A 40 x 20 x 10 block with a through hole of radius 4 (one cylindrical face).
 TopoDS_Shape blockWithHole();
-// A sphere of radius r.
 TopoDS_Shape sphere(double r);
 
 // Writes a STEP file of the document that fill() builds (millimetres, or
@@ -47,7 +46,7 @@ std::vector<int> importOk(const std::string& path);
 // Imports the coloured model written in the unit; the caller owns the tags.
 std::vector<int> importColoredModel(const char* unit = "MM");
 
-// Solid volume and summed face area of a shape.
+// Solid volume and summed face area.
 double volumeOf(const TopoDS_Shape& shape);
 double areaOf(const TopoDS_Shape& shape);
 

@@ -16,19 +16,11 @@ namespace {
 
 using namespace tooltest;
 
-void setFault(const char* fault) {
-#if defined(_WIN32)
-  _putenv_s("KMBREP_FAULT", fault);
-#else
-  setenv("KMBREP_FAULT", fault, 1);
-#endif
-}
-
 // Runs the tool with KMBREP_FAULT set to the fault.
 ToolRun faulty(const std::string& dir, const std::string& args, const char* fault) {
-  setFault(fault);
+  testfiles::setEnv("KMBREP_FAULT", fault);
   ToolRun run = runTool(KMBREP_FAULTS_EXE, args, dir + "/stdout.txt", dir + "/stderr.txt");
-  setFault("");
+  testfiles::setEnv("KMBREP_FAULT", nullptr);
   return run;
 }
 
