@@ -1,7 +1,7 @@
 // The sample application end to end: elements through host files in both
-// formats of the kernel's data, copies, the split callback, holders, graphical output and
-// tessellation. The fixture checks that each test leaves no kernel body, no
-// memory and the library idle.
+// formats of the kernel's data, copies, the split callback, holders,
+// graphical output and tessellation. The fixture checks that each test
+// leaves no kernel body, no memory and the library idle.
 #include "reliability/reliability_support.h"
 
 #include <string>
