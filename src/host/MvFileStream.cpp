@@ -58,6 +58,11 @@ std::unique_ptr<char[]> attachBuffer(std::FILE* file) {
   return buffer;
 }
 
+// The span of one kept checksum: small enough that a patched record
+// length costs little to read back, large enough that joining the sums at
+// close costs nothing beside writing them.
+constexpr long long kChunkBytes = 64 * 1024;
+
 }  // namespace
 
 MvFileStream::MvFileStream(std::FILE* file, std::unique_ptr<char[]> buffer, const std::string& path)
@@ -181,19 +186,71 @@ void MvFileStream::excludeFromChecksum(int start, int length) {
   }
 }
 
+void MvFileStream::noteWritten(int at, const char* bytes, int count) {
+  if (_sumsLost) return;
+  const long long end = static_cast<long long>(at) + count;
+  // Bytes summed before: their chunks are read back at close.
+  for (long long pos = at; pos < std::min<long long>(end, _summedTo); pos = (pos / kChunkBytes + 1) * kChunkBytes) {
+    const std::size_t chunk = static_cast<std::size_t>(pos / kChunkBytes);
+    (chunk < _chunkSums.size() ? _chunkSums[chunk] : _tailSum).clean = false;
+  }
+  // New bytes: summed now, while they are at hand.
+  for (long long pos = std::max<long long>(at, _summedTo); pos < end;) {
+    const long long chunkEnd = (pos / kChunkBytes + 1) * kChunkBytes;
+    const long long to = std::min(end, chunkEnd);
+    _tailSum.crc = mv_detail::crc32Update(_tailSum.crc, bytes + (pos - at), static_cast<std::size_t>(to - pos));
+    pos = to;
+    _summedTo = static_cast<int>(pos);
+    if (pos != chunkEnd) break;
+    try {
+      _chunkSums.push_back(_tailSum);
+    } catch (const std::bad_alloc&) {
+      _sumsLost = true;
+      return;
+    }
+    _tailSum = {0, true};
+  }
+}
+
 bool MvFileStream::checksum(unsigned& crc) {
   std::sort(_excluded.begin(), _excluded.end());
   std::uint32_t c = 0;
+  const std::uint32_t chunkZeros = mv_detail::crc32ZerosOperator(kChunkBytes);
+  // The kept sum of exactly [from, to), if there is one that still holds.
+  auto keptSum = [&](long long from, long long to, std::uint32_t& sum) {
+    if (_sumsLost || from % kChunkBytes != 0) return false;
+    const std::size_t chunk = static_cast<std::size_t>(from / kChunkBytes);
+    const bool whole = chunk < _chunkSums.size() && to - from == kChunkBytes;
+    const bool tail = chunk == _chunkSums.size() && to == _summedTo;
+    const ChunkSum& kept = whole ? _chunkSums[chunk] : _tailSum;
+    sum = kept.crc;
+    return (whole || tail) && kept.clean;
+  };
   char block[4096];
   // Reads [from, to) into the checksum.
-  auto add = [&](long long from, long long to) {
-    if (to <= from) return true;
+  auto read = [&](long long from, long long to) {
     if (std::fseek(_file, static_cast<long>(from), SEEK_SET) != 0) return false;
     for (long long at = from; at < to;) {
       const std::size_t n = static_cast<std::size_t>(std::min<long long>(to - at, sizeof block));
       if (std::fread(block, 1, n, _file) != n) return false;
       c = mv_detail::crc32Update(c, block, n);
       at += static_cast<long long>(n);
+    }
+    return true;
+  };
+  // Adds [from, to) chunk by chunk.
+  auto add = [&](long long from, long long to) {
+    while (from < to) {
+      const long long piece = std::min(to, (from / kChunkBytes + 1) * kChunkBytes);
+      std::uint32_t sum = 0;
+      if (keptSum(from, piece, sum)) {
+        const std::uint32_t zeros =
+            piece - from == kChunkBytes ? chunkZeros : mv_detail::crc32ZerosOperator(static_cast<std::uint64_t>(piece - from));
+        c = mv_detail::crc32Combine(c, sum, zeros);
+      } else if (!read(from, piece)) {
+        return false;
+      }
+      from = piece;
     }
     return true;
   };
@@ -278,6 +335,11 @@ unsigned MvFileStream::writeBytes(const char* bytes, int count) {
   if (count == 0) return 1;
   if (!syncFilePosition(kWrite)) return streamFailure("writeBytes", "fseek(file, pos, SEEK_SET) == 0");
   const std::size_t nWritten = std::fwrite(bytes, 1, static_cast<std::size_t>(count), _file);
+  if (nWritten == static_cast<std::size_t>(count)) {
+    noteWritten(_pos, bytes, count);
+  } else {
+    _sumsLost = true;
+  }
   _pos += static_cast<int>(nWritten);
   _filePos = _pos;
   if (_pos > _size) _size = _pos;

@@ -162,9 +162,12 @@ class MV61_API MvFileStream : public MvObjectStream {
   // Reads the trailer at the end of the file into _trailerObjects and
   // _trailerChecksum and takes it out of the stream's size.
   bool readTrailer(long fileSize);
-  // The CRC-32 of [0, _size) without the excluded segments; false when the
-  // file cannot be read back.
+  // The CRC-32 of [0, _size) without the excluded segments, from the sums
+  // kept while writing where they still hold and the file read back
+  // elsewhere; false when the file cannot be read back.
   bool checksum(unsigned& crc);
+  // Keeps the sums up to date after count bytes were written at `at`.
+  void noteWritten(int at, const char* bytes, int count);
   std::FILE* _file;
   // The file's buffer (null: the C library's own); it outlives the file.
   std::unique_ptr<char[]> _buffer;
@@ -179,6 +182,18 @@ class MV61_API MvFileStream : public MvObjectStream {
   unsigned _trailerChecksum = 0;
   std::vector<std::pair<int, int>> _excluded;  // start, length
   bool _excludedLost = false;                   // a segment could not be noted
+  // The CRC-32 of every whole chunk written so far (chunks of a fixed size
+  // from the file's start) and of the bytes after the last one, each with
+  // whether it still holds (no later write replaced bytes in it), so that
+  // closing reads back only the chunks patched or cut by excluded segments.
+  struct ChunkSum {
+    unsigned crc;
+    bool clean;
+  };
+  std::vector<ChunkSum> _chunkSums;
+  ChunkSum _tailSum = {0, true};
+  int _summedTo = 0;      // the bytes [0, _summedTo) are summed
+  bool _sumsLost = false;  // a write failed or a sum could not be kept
   // Where the FILE's own position stands (-1: unknown) and what was done
   // last: switching between reading and writing needs a seek in between.
   enum LastOp { kNone, kRead, kWrite };

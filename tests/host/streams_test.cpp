@@ -5,7 +5,9 @@
 #include "host/detail/crc32.h"
 #include "host_test_util.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -187,6 +189,67 @@ TEST_F(StreamsTest, FileStreamMixesReadsAndWrites) {
   EXPECT_EQ(third, 3);
   EXPECT_EQ(pos, 16 + 12);
   EXPECT_EQ(testfiles::readAll(path).substr(16, 12), std::string("\x01\0\0\0\x14\0\0\0\x03\0\0\0", 12));
+}
+
+// The trailer's checksum is kept in pieces while the file is written; it
+// must equal the CRC-32 of the bytes outside the excluded segments however
+// the stream was patched behind its end. The reference sums bit by bit.
+TEST_F(StreamsTest, TrailerChecksumFollowsPatchesAndExcludedSegments) {
+  struct Span {
+    int at, length;
+  };
+  const struct {
+    const char* name;
+    int bytes;
+    std::vector<Span> patches, excluded;
+  } cases[] = {
+      {"appended only", 200000, {}, {}},
+      {"whole chunks", 4 * 65536 - 16, {}, {}},
+      {"patched", 200000, {{20, 4}, {65530, 12}, {199990, 10}}, {}},
+      {"excluded", 200000, {}, {{100, 70000}, {131072, 65536}, {150000, 10}}},
+      {"patched and excluded", 300000, {{70000, 100000}}, {{60000, 20000}, {250000, 50016}}},
+      {"tail patched", 70000, {{65600, 10}}, {{65536, 1}}},
+  };
+  auto reference = [](const std::string& bytes, const std::vector<bool>& skip) {
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      if (skip[i]) continue;
+      c ^= static_cast<unsigned char>(bytes[i]);
+      for (int k = 0; k < 8; ++k) c = (c & 1u) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
+    return c ^ 0xFFFFFFFFu;
+  };
+  const auto path = testDir() / "checksum.mvh";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MvAutoPtr<MvFileStream> out = MvFileStream::create(path.string().c_str());
+    ASSERT_NE(out.get(), nullptr);
+    std::string block(4093, '\0');  // blocks that straddle the chunks
+    for (int done = 0; done < c.bytes; done += static_cast<int>(block.size())) {
+      for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>((done + i) * 131 % 251);
+      ASSERT_TRUE(out->writeBytes(block.data(), std::min(c.bytes - done, static_cast<int>(block.size()))));
+    }
+    for (const Span& p : c.patches) {
+      ASSERT_TRUE(out->seek(p.at) && out->writeBytes(std::string(p.length, '\xA5').data(), p.length));
+    }
+    for (const Span& e : c.excluded) out->excludeFromChecksum(e.at, e.length);
+    ASSERT_TRUE(out->close());
+    const std::string bytes = testfiles::readAll(path);
+    ASSERT_EQ(bytes.size(), 16u + c.bytes + 16u);
+    const std::string body = bytes.substr(0, bytes.size() - 16);
+    std::vector<bool> skip(body.size(), false);
+    for (const Span& e : c.excluded) {
+      for (int i = e.at; i < e.at + e.length && i < static_cast<int>(body.size()); ++i) skip[i] = true;
+    }
+    const std::uint32_t crc = reference(body, skip);
+    EXPECT_EQ(bytes.substr(body.size() + 12), std::string(reinterpret_cast<const char*>(&crc), 4));
+    EXPECT_EQ(mv_detail::crc32Update(0, body.data(), body.size()), reference(body, std::vector<bool>(body.size())));
+    MvAutoPtr<MvFileStream> in = MvFileStream::open(path.string().c_str());
+    ASSERT_NE(in.get(), nullptr);
+    for (const Span& e : c.excluded) in->excludeFromChecksum(e.at, e.length);
+    EXPECT_TRUE(in->checkTrailer());
+  }
+  EXPECT_TRUE(MvErrorState::reports().empty());
 }
 
 TEST_F(StreamsTest, RecordsAreSkippedAndBoundedByTheirLength) {
