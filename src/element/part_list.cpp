@@ -37,11 +37,29 @@ class TagRollback {
 // false (reported by the vector) when it cannot grow.
 bool appendFlags(MvVec<unsigned int>& flags, unsigned int flag, int n) {
   if (n <= 0) return true;
+  // One flag: an append, which leaves the new room unfilled.
+  if (n == 1) return flags.append(flag) != 0;
   const int before = flags.length();
   flags[before + n - 1] = flag;  // a growing access grows by the append rule
   if (flags.length() != before + n) return false;
   for (int i = before; i < before + n - 1; ++i) flags[i] = flag;
   return true;
+}
+
+// Appends the parts with one flag each, growing the lists as needed; the
+// tags are taken back when the flags cannot follow. 0 (reported) when a
+// list cannot grow.
+// Kept out of line, so that the one-part path saves no registers.
+[[gnu::noinline]] unsigned appendParts(MvVec<int>& tags, MvVec<unsigned int>& flags, const MvVec<int>& parts, unsigned flag) {
+  TagRollback rollback(tags);
+  const int before = tags.length();
+  // Appending the element's own list is safe: the vector takes the source's
+  // length before it grows and re-reads it from the new storage.
+  if (!tags.append(parts)) return mvkm::fail("appendKmPart", "_vKMPartList.append(kmPartList)");
+  if (!appendFlags(flags, flag, tags.length() - before))
+    return mvkm::fail("appendKmPart", "_vbHasOwnerFlagList.append(bHasOwner)");
+  rollback.keep();
+  return 1;
 }
 
 }  // namespace
@@ -69,15 +87,15 @@ MvKMBrep::MvKMBrep() = default;
 unsigned MvKMBrep::isEmpty() const { return _vKMPartList.length() == 0 ? 1u : 0u; }
 
 unsigned MvKMBrep::appendKmPart(const MvVec<int>& kmPartList, unsigned bHasOwner) {
-  TagRollback rollback(_vKMPartList);
-  const int before = _vKMPartList.length();
-  // Appending the element's own list is safe: the vector takes the source's
-  // length before it grows and re-reads it from the new storage.
-  if (!_vKMPartList.append(kmPartList)) return mvkm::fail("appendKmPart", "_vKMPartList.append(kmPartList)");
-  const int added = _vKMPartList.length() - before;
-  if (!appendFlags(_vbHasOwnerFlagList, bHasOwner, added))
-    return mvkm::fail("appendKmPart", "_vbHasOwnerFlagList.append(bHasOwner)");
-  rollback.keep();
+  // One part where both lists have room: two stores that cannot fail, so no
+  // rollback is needed (the frequent case of parts added one at a time).
+  if (kmPartList.length() == 1 && _vKMPartList.length() < _vKMPartList.allocatedLength() &&
+      _vbHasOwnerFlagList.length() < _vbHasOwnerFlagList.allocatedLength()) {
+    _vKMPartList.append(kmPartList[0]);
+    _vbHasOwnerFlagList.append(bHasOwner);
+  } else if (!appendParts(_vKMPartList, _vbHasOwnerFlagList, kmPartList, bHasOwner)) {
+    return 0;
+  }
   if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) return mvkm::fail("appendKmPart", kInvariant);
   return 1;
 }
