@@ -43,12 +43,14 @@ StreamFile& StreamFile::operator=(StreamFile&& other) noexcept {
     close();
     _file = std::move(other._file);
     _buffer = std::move(other._buffer);
+    _toBoundary = other._toBoundary;
   }
   return *this;
 }
 
 bool StreamFile::open(const char* path, const char* mode) {
   close();
+  _toBoundary = 0;
   _file.reset(std::fopen(path, mode));
   if (!_file) return false;
   // The buffer is not taken from MvHeap: it is the C library's working
@@ -61,6 +63,25 @@ bool StreamFile::open(const char* path, const char* mode) {
 bool StreamFile::close() {
   std::FILE* file = _file.release();
   return !file || std::fclose(file) == 0;
+}
+
+void StreamFile::alignWrites() {
+  constexpr long kPageBytes = 4096;
+  const long at = _file ? std::ftell(_file.get()) : -1;
+  _toBoundary = at < 0 ? 0 : (kPageBytes - at % kPageBytes) % kPageBytes;
+}
+
+int StreamFile::write(const char* data, int count) {
+  if (_toBoundary > 0 && count > 0) {
+    const int first = count < _toBoundary ? count : static_cast<int>(_toBoundary);
+    const int status = fileWrite(_file.get(), data, first);
+    if (status != MV_FR_OK) return status;
+    _toBoundary -= first;
+    if (_toBoundary == 0 && std::fflush(_file.get()) != 0) return systemFailure(MV_FR_WRITE_FAILED);
+    data += first;
+    count -= first;
+  }
+  return fileWrite(_file.get(), data, count);
 }
 
 int systemFailure(int status) {

@@ -33,6 +33,15 @@ class StreamFile {
   bool open(const char* path, const char* mode);
   // Closes the file now: true when it closed cleanly or there was none.
   bool close();
+  // Called after the text header went to the file: the next writes fill the
+  // buffer only up to the next page boundary of the file and flush there,
+  // so that every later flush of the buffer writes whole pages (a write at
+  // an offset the header has put off the page costs the system a partial
+  // page at both of its ends).
+  void alignWrites();
+  // Writes count (0 or more) bytes: 0, or 12 when fewer were written or the
+  // flush at the page boundary failed (a system failure).
+  int write(const char* data, int count);
   std::FILE* get() const { return _file.get(); }
   explicit operator bool() const { return _file != nullptr; }
 
@@ -44,6 +53,8 @@ class StreamFile {
   // through it.
   std::unique_ptr<char[]> _buffer;
   std::unique_ptr<std::FILE, Closer> _file;
+  // Bytes still to write before the flush at the page boundary.
+  long long _toBoundary = 0;
 };
 
 // Keeps the system's error number (errno) of the call that has just failed

@@ -19,9 +19,9 @@ FrustrumStream* transferStream(int guise, int id, int mode) {
   return s && s->guise == guise && s->mode == mode ? s : nullptr;
 }
 
-int writeStream(const FrustrumStream& s, const char* bytes, int count) {
+int writeStream(FrustrumStream& s, const char* bytes, int count) {
   if (!s.file) return hostStreamWrite(bytes, count);
-  const int status = fileWrite(s.file.get(), bytes, count);
+  const int status = s.file.write(bytes, count);
   if (status != MV_FR_OK || s.guise != MV_GUISE_JOURNAL) return status;
   // A journal on disk is complete after every write; a flush that fails has
   // not written the data.
@@ -62,7 +62,7 @@ MVKM_API void writeToFrustrumFile(const int* guise, const int* streamId, const i
   if (!ifail) return;
   *ifail = MV_FR_UNSPECIFIED;
   if (!guise || !streamId || !count || *count < 0 || (*count > 0 && !bytes)) return;
-  const mvkm::FrustrumStream* s = mvkm::transferStream(*guise, *streamId, mvkm::kModeWrite);
+  mvkm::FrustrumStream* s = mvkm::transferStream(*guise, *streamId, mvkm::kModeWrite);
   if (!s) return;
   *ifail = mvkm::writeStream(*s, bytes, *count);
 }
