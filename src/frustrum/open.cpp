@@ -108,7 +108,7 @@ int openForWriting(int guise, int format, const char* key, int keyLength, const 
   if (!pending.open(name, "wb")) return systemFailure(MV_FR_OPEN_FAILED);
   // The header goes to the file at once: a file that cannot take it fails
   // the open (and is removed), not a later write or close.
-  return adoptFile(pending, guise, format, kModeWrite, keyText, streamId, [&](FrustrumStream& s) {
+  return adoptFile(pending, guise, format, kModeWrite, keyText, streamId, [&](FrustrumStream& s) -> int {
     const int status = writeHeader(s, headerData, headerLength);
     if (status != MV_FR_OK) return status;
     if (std::fflush(s.file.get()) != 0) return systemFailure(MV_FR_WRITE_FAILED);
