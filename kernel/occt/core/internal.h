@@ -43,6 +43,8 @@ int enterParts(State& s, std::vector<Part>& parts, int* tags);
 
 // Checks a part as addPart accepts it; the reason in `why` when it does not.
 bool validPart(const Part& part, std::string& why);
+// The same for a part whose shape is known to be set and to have `faces` faces.
+bool validPart(const Part& part, int faces, std::string& why);
 int faceCountOf(const TopoDS_Shape& shape);
 
 // Runs job() and returns its code; an exception becomes kErrNoMemory or

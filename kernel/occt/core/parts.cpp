@@ -64,7 +64,10 @@ bool validPart(const Part& part, std::string& why) {
     why = "the shape is null";
     return false;
   }
-  const int faces = faceCountOf(part.shape);
+  return validPart(part, faceCountOf(part.shape), why);
+}
+
+bool validPart(const Part& part, int faces, std::string& why) {
   if (faces == 0) {
     why = "the shape has no face";
     return false;

@@ -3,7 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <sstream>
+#include <istream>
+#include <ostream>
+#include <streambuf>
 #include <string_view>
 
 #include <BRepTools.hxx>
@@ -34,14 +36,76 @@ void appendColor(std::string& out, const Rgba& c) {
   }
 }
 
-std::string shapeData(const TopoDS_Shape& compound, Format format) {
-  std::ostringstream out(std::ios::binary);
-  if (format == Format::Text) {
-    BRepTools::Write(compound, out, false, false, TopTools_FormatVersion_VERSION_3);
-  } else {
-    BinTools::Write(compound, out, false, false, BinTools_FormatVersion_VERSION_4);
+// An output buffer that appends what OCCT writes to a string, so the shape
+// data lands in the record without a copy out of a string stream. Its put
+// area is the string's spare room, grown by doubling; finish() trims the
+// string to what was written.
+class AppendBuffer : public std::streambuf {
+ public:
+  explicit AppendBuffer(std::string& out) : _out(out), _start(out.size()) { room(_start + kFirstRoom); }
+  void finish() { _out.resize(written()); }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    room(2 * _out.size());
+    *pptr() = traits_type::to_char_type(c);
+    pbump(1);
+    return c;
   }
-  return std::move(out).str();
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
+    // Only the position can be asked for (tellp); the data is never rewritten.
+    if (off != 0 || dir != std::ios_base::cur || !(which & std::ios_base::out)) return pos_type(off_type(-1));
+    return pos_type(static_cast<off_type>(written() - _start));
+  }
+
+ private:
+  static constexpr std::size_t kFirstRoom = std::size_t(1) << 16;
+
+  std::size_t written() const { return pptr() ? static_cast<std::size_t>(pptr() - _out.data()) : _out.size(); }
+  // Makes the string `size` bytes long and the put area its part after what was written.
+  void room(std::size_t size) {
+    const std::size_t used = written();
+    _out.resize(size);
+    setp(&_out[0] + used, &_out[0] + size);
+  }
+
+  std::string& _out;
+  const std::size_t _start;
+};
+
+// An input buffer over bytes the caller holds, read by OCCT in place.
+class ViewBuffer : public std::streambuf {
+ public:
+  ViewBuffer(const char* p, std::size_t n) {
+    char* begin = const_cast<char*>(p);  // the get area is only read
+    setg(begin, begin, begin + n);
+  }
+
+ protected:
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
+    if (!(which & std::ios_base::in)) return pos_type(off_type(-1));
+    const off_type base = dir == std::ios_base::beg ? 0 : dir == std::ios_base::cur ? gptr() - eback() : egptr() - eback();
+    return seekpos(pos_type(base + off), which);
+  }
+  pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {
+    const off_type at = off_type(pos);
+    if (!(which & std::ios_base::in) || at < 0 || at > egptr() - eback()) return pos_type(off_type(-1));
+    setg(eback(), eback() + at, egptr());
+    return pos;
+  }
+};
+
+// Appends the compound in the record's shape format to out.
+void appendShapeData(const TopoDS_Shape& compound, Format format, std::string& out) {
+  AppendBuffer buffer(out);
+  std::ostream stream(&buffer);
+  if (format == Format::Text) {
+    BRepTools::Write(compound, stream, false, false, TopTools_FormatVersion_VERSION_3);
+  } else {
+    BinTools::Write(compound, stream, false, false, BinTools_FormatVersion_VERSION_4);
+  }
+  buffer.finish();
 }
 
 // Reads a record piece by piece; every read checks what is left.
@@ -155,7 +219,8 @@ bool readShapes(std::string_view data, Format format, std::size_t count, std::ve
                 std::string& error) {
   TopoDS_Shape compound;
   try {
-    std::istringstream in(std::string(data), std::ios::binary);
+    ViewBuffer buffer(data.data(), data.size());
+    std::istream in(&buffer);
     if (format == Format::Text) {
       BRep_Builder builder;
       BRepTools::Read(compound, in, builder);
@@ -175,6 +240,7 @@ bool readShapes(std::string_view data, Format format, std::size_t count, std::ve
     error = "bad shape data: no compound";
     return false;
   }
+  shapes.reserve(count);
   for (TopoDS_Iterator it(compound); it.More(); it.Next()) {
     if (shapes.size() == count) break;
     shapes.push_back(it.Value());
@@ -192,18 +258,22 @@ bool readShapes(std::string_view data, Format format, std::size_t count, std::ve
 std::uint64_t checksum(const char* bytes, std::size_t n) {
   constexpr std::uint64_t kModulus = 0xFFFFFFFFu;
   constexpr std::size_t kBlockWords = 1024;  // sums stay below 2^54 between reductions
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes);
   std::uint64_t a = 0, b = 0;
-  const std::size_t words = (n + 3) / 4;
-  std::size_t word = 0;
-  while (word < words) {
-    const std::size_t blockEnd = std::min(words, word + kBlockWords);
-    for (; word < blockEnd; ++word) {
-      const std::size_t at = word * 4;
-      std::uint32_t w = 0;
-      const std::size_t take = std::min<std::size_t>(4, n - at);
-      for (std::size_t k = 0; k < take; ++k)
-        w |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + k])) << (8 * k);
-      a += w;
+  std::size_t left = n;
+  while (left > 0) {
+    for (std::size_t w = 0; w < kBlockWords && left > 0; ++w) {
+      std::uint32_t word = 0;
+      if (left >= 4) {
+        word = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+               static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+        p += 4;
+        left -= 4;
+      } else {
+        for (std::size_t k = 0; k < left; ++k) word |= static_cast<std::uint32_t>(p[k]) << (8 * k);
+        left = 0;
+      }
+      a += word;
       b += a;
     }
     a %= kModulus;
@@ -212,37 +282,39 @@ std::uint64_t checksum(const char* bytes, std::size_t n) {
   return (b << 32) | a;
 }
 
-std::string encodeRecord(const std::vector<const Part*>& parts, Format format) {
-  std::string meta;
+Record encodeRecord(const std::vector<const Part*>& parts, Format format) {
+  Record record;
+  std::string& body = record.body;
   BRep_Builder builder;
   TopoDS_Compound compound;
   builder.MakeCompound(compound);
   for (const Part* part : parts) {
     builder.Add(compound, part->shape);
-    meta += "PART " + std::to_string(part->name.size()) + " " + part->name + "\nCOLOUR";
+    body += "PART " + std::to_string(part->name.size()) + " " + part->name + "\nCOLOUR";
     if (part->color.isSet()) {
-      appendColor(meta, part->color);
+      appendColor(body, part->color);
     } else {
-      meta += " none";
+      body += " none";
     }
     std::size_t colored = 0;
     for (const Rgba& c : part->faceColors) colored += c.isSet() ? 1 : 0;
-    meta += "\nFACES " + std::to_string(faceCountOf(part->shape)) + " " + std::to_string(colored) + "\n";
+    // A part's face colours, when it has any, are one per face.
+    const int faces = part->faceColors.empty() ? faceCountOf(part->shape) : static_cast<int>(part->faceColors.size());
+    body += "\nFACES " + std::to_string(faces) + " " + std::to_string(colored) + "\n";
     for (std::size_t i = 0; i < part->faceColors.size(); ++i) {
       if (!part->faceColors[i].isSet()) continue;
-      meta += std::to_string(i);
-      appendColor(meta, part->faceColors[i]);
-      meta += '\n';
+      body += std::to_string(i);
+      appendColor(body, part->faceColors[i]);
+      body += '\n';
     }
   }
-  const std::string shapes = shapeData(compound, format);
-  std::string body = meta + shapes;
+  const std::size_t metaBytes = body.size();
+  appendShapeData(compound, format, body);
   char sum[17];
   std::snprintf(sum, sizeof sum, "%016llx", static_cast<unsigned long long>(checksum(body.data(), body.size())));
-  std::string record = std::string(kRecordMagic) + " " + std::to_string(kRecordVersion) + " " + formatName(format) +
-                       " " + std::to_string(parts.size()) + " " + std::to_string(meta.size()) + " " +
-                       std::to_string(shapes.size()) + " " + sum + "\n";
-  record += body;
+  record.header = std::string(kRecordMagic) + " " + std::to_string(kRecordVersion) + " " + formatName(format) + " " +
+                  std::to_string(parts.size()) + " " + std::to_string(metaBytes) + " " +
+                  std::to_string(body.size() - metaBytes) + " " + sum + "\n";
   return record;
 }
 
@@ -320,7 +392,7 @@ bool decodeRecord(const char* bytes, std::size_t n, Format format, std::vector<P
       return false;
     }
     std::string why;
-    if (!validPart(p, why)) {
+    if (!validPart(p, faces, why)) {
       error = "part " + std::to_string(i + 1) + ": " + why;
       return false;
     }

@@ -25,8 +25,15 @@ constexpr std::size_t kMaxRecordBytes = std::size_t(1) << 30;
 // words, the last word padded with zero bytes.
 std::uint64_t checksum(const char* bytes, std::size_t n);
 
+// A record as written: its header line, then its body (the part list and
+// the shape data), which the header's checksum covers.
+struct Record {
+  std::string header;
+  std::string body;
+};
+
 // Encodes the parts as one record. May throw (std::bad_alloc, Standard_Failure).
-std::string encodeRecord(const std::vector<const Part*>& parts, Format format);
+Record encodeRecord(const std::vector<const Part*>& parts, Format format);
 
 // Decodes and validates a whole record of the given format into parts; on a
 // fault returns false with the reason in `error` and leaves parts empty.

@@ -52,7 +52,7 @@ class StreamGuard {
   bool _open = true;
 };
 
-int writeAll(const ksample::Frustrum& f, const std::string& data, const char* key, int keyLength, Format format,
+int writeAll(const ksample::Frustrum& f, const detail::Record& record, const char* key, int keyLength, Format format,
              const std::string& header) {
   const int fmt = static_cast<int>(format);
   const int headerLength = static_cast<int>(header.size());
@@ -62,11 +62,13 @@ int writeAll(const ksample::Frustrum& f, const std::string& data, const char* ke
                           &ifail);
   if (ifail != ksample::kFrOk) return fail(kErrFrustrum, statusText("open for writing", ifail));
   StreamGuard stream(f, streamId, ksample::kCloseAbandon);
-  for (std::size_t at = 0; at < data.size(); at += kBlockSize) {
-    const int count = static_cast<int>(std::min<std::size_t>(kBlockSize, data.size() - at));
-    ifail = ksample::kFrUnspecified;
-    f.writeToFrustrumFile(&ksample::kGuiseTransmit, &streamId, &count, data.data() + at, &ifail);
-    if (ifail != ksample::kFrOk) return fail(kErrFrustrum, statusText("write", ifail));
+  for (const std::string* data : {&record.header, &record.body}) {
+    for (std::size_t at = 0; at < data->size(); at += kBlockSize) {
+      const int count = static_cast<int>(std::min<std::size_t>(kBlockSize, data->size() - at));
+      ifail = ksample::kFrUnspecified;
+      f.writeToFrustrumFile(&ksample::kGuiseTransmit, &streamId, &count, data->data() + at, &ifail);
+      if (ifail != ksample::kFrOk) return fail(kErrFrustrum, statusText("write", ifail));
+    }
   }
   ifail = stream.close(ksample::kCloseKeep);
   if (ifail != ksample::kFrOk) return fail(kErrFrustrum, statusText("close", ifail));
@@ -126,11 +128,11 @@ int transmit(int count, const int* tags, const char* key, int keyLength, Format 
       if (!p) return static_cast<int>(kErrNoSuchPart);
       parts.push_back(p);
     }
-    const std::string data = detail::encodeRecord(parts, format);
+    const detail::Record record = detail::encodeRecord(parts, format);
     const std::string header = "KERNEL=kocct;FORMAT_VERSION=" + std::to_string(detail::kRecordVersion) +
                                ";PARTS=" + std::to_string(count) + ";NOMINAL_GEOM=" + (writeNominalGeom ? "1" : "0") +
                                ";";
-    return writeAll(s.frustrum, data, key == nullptr ? "" : key, keyLength, format, header);
+    return writeAll(s.frustrum, record, key == nullptr ? "" : key, keyLength, format, header);
   });
 }
 
