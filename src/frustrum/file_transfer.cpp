@@ -66,9 +66,9 @@ bool StreamFile::close() {
 }
 
 void StreamFile::alignWrites() {
-  constexpr long kPageBytes = 4096;
+  constexpr long kBoundary = static_cast<long>(kFileBufferBytes);
   const long at = _file ? std::ftell(_file.get()) : -1;
-  _toBoundary = at < 0 ? 0 : (kPageBytes - at % kPageBytes) % kPageBytes;
+  _toBoundary = at < 0 ? 0 : (kBoundary - at % kBoundary) % kBoundary;
 }
 
 int StreamFile::write(const char* data, int count) {
