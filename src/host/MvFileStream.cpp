@@ -187,7 +187,8 @@ void MvFileStream::excludeFromChecksum(int start, int length) {
 }
 
 void MvFileStream::noteWritten(int at, const char* bytes, int count) {
-  if (_sumsLost) return;
+  // A file without a trailer is never summed.
+  if (_sumsLost || !_trailer) return;
   const long long end = static_cast<long long>(at) + count;
   // Bytes summed before: their chunks are read back at close.
   for (long long pos = at; pos < std::min<long long>(end, _summedTo); pos = (pos / kChunkBytes + 1) * kChunkBytes) {
