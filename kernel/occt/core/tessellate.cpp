@@ -5,6 +5,7 @@
 #include <BRepAdaptor_Curve.hxx>
 #include <BRepBndLib.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
+#include <BRepTools.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
 #include <GCPnts_TangentialDeflection.hxx>
@@ -13,7 +14,6 @@
 #include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
 #include <TopExp.hxx>
-#include <TopExp_Explorer.hxx>
 #include <TopTools_IndexedDataMapOfShapeListOfShape.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopoDS.hxx>
@@ -31,25 +31,13 @@ bool validTolerances(double chord, double angle) {
   return std::isfinite(chord) && chord > 0.0 && std::isfinite(angle) && angle > 0.0;
 }
 
-// Whether every face already carries a mesh at least as fine as chord, as
-// the mesher itself would find: it then keeps the meshes as they are, but
-// only after building its whole model of the shape, which costs as much as
-// half a meshing. A part is meshed once and its faces, edges and triangle
-// count are then read from that mesh.
-bool meshedFinely(const TopoDS_Shape& shape, double chord) {
-  bool any = false;
-  for (TopExp_Explorer it(shape, TopAbs_FACE); it.More(); it.Next()) {
-    TopLoc_Location loc;
-    const Handle(Poly_Triangulation)& tri = BRep_Tool::Triangulation(TopoDS::Face(it.Current()), loc);
-    if (tri.IsNull() || tri->Deflection() > chord) return false;
-    any = true;
-  }
-  return any;
-}
-
-// Meshes the shape unless its faces already carry a mesh at least as fine.
+// Meshes the shape unless its faces already carry a mesh at least as fine
+// (with its edges on it). The mesher would find that too, but only after
+// building its whole model of the shape, which costs about half a meshing:
+// a part is meshed once, and its triangle count, faces and edges are then
+// read from that mesh.
 void mesh(const TopoDS_Shape& shape, double chord, double angle) {
-  if (meshedFinely(shape, chord)) return;
+  if (BRepTools::Triangulation(shape, chord)) return;
   BRepMesh_IncrementalMesh mesher(shape, chord, false, angle, false);
 }
 
