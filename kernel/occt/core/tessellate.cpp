@@ -129,8 +129,8 @@ void edgeLine(const TopoDS_Edge& edge, const TopTools_ListOfShape& faces, double
   for (int i = 1; i <= points.NbPoints(); ++i) appendPoint(line, points.Value(i).XYZ());
 }
 
+// The edge polylines of a meshed part.
 int edgeLines(const Part& part, double chord, double angle, std::vector<std::vector<float>>& lines) {
-  mesh(part.shape, chord, angle);
   TopTools_IndexedDataMapOfShapeListOfShape edgeFaces;
   TopExp::MapShapesAndAncestors(part.shape, TopAbs_EDGE, TopAbs_FACE, edgeFaces);
   for (int i = 1; i <= edgeFaces.Extent(); ++i) {
@@ -156,15 +156,24 @@ int withPart(int tag, Job&& job) {
   });
 }
 
-}  // namespace
-
-int tessellateFaces(int tag, double chord, double angle, std::vector<FaceMesh>& faces) {
+// Runs job(part, session) on the part of tag, meshed at the tolerances,
+// under the session's lock.
+template <class Job>
+int withMeshedPart(int tag, double chord, double angle, Job&& job) {
   if (!validTolerances(chord, angle)) {
     detail::clearError();
     return fail(kErrInvalidArgument, "invalid tolerances");
   }
-  return withPart(tag, [&](const Part& part, detail::State&) {
+  return withPart(tag, [&](const Part& part, detail::State& s) {
     mesh(part.shape, chord, angle);
+    return job(part, s);
+  });
+}
+
+}  // namespace
+
+int tessellateFaces(int tag, double chord, double angle, std::vector<FaceMesh>& faces) {
+  return withMeshedPart(tag, chord, angle, [&](const Part& part, detail::State&) {
     TopTools_IndexedMapOfShape map;
     TopExp::MapShapes(part.shape, TopAbs_FACE, map);
     for (int i = 1; i <= map.Extent(); ++i) {
@@ -179,12 +188,7 @@ int tessellateFaces(int tag, double chord, double angle, std::vector<FaceMesh>& 
 
 int triangleCount(int tag, double chord, double angle, long long& count) {
   count = 0;
-  if (!validTolerances(chord, angle)) {
-    detail::clearError();
-    return fail(kErrInvalidArgument, "invalid tolerances");
-  }
-  return withPart(tag, [&](const Part& part, detail::State&) {
-    mesh(part.shape, chord, angle);
+  return withMeshedPart(tag, chord, angle, [&](const Part& part, detail::State&) {
     TopTools_IndexedMapOfShape map;
     TopExp::MapShapes(part.shape, TopAbs_FACE, map);
     for (int i = 1; i <= map.Extent(); ++i) {
@@ -197,11 +201,8 @@ int triangleCount(int tag, double chord, double angle, long long& count) {
 }
 
 int tessellateEdges(int tag, double chord, double angle, std::vector<std::vector<float>>& lines) {
-  if (!validTolerances(chord, angle)) {
-    detail::clearError();
-    return fail(kErrInvalidArgument, "invalid tolerances");
-  }
-  return withPart(tag, [&](const Part& part, detail::State&) { return edgeLines(part, chord, angle, lines); });
+  return withMeshedPart(tag, chord, angle,
+                        [&](const Part& part, detail::State&) { return edgeLines(part, chord, angle, lines); });
 }
 
 int boundingBox(int tag, double minPt[3], double maxPt[3]) {
@@ -215,11 +216,7 @@ int boundingBox(int tag, double minPt[3], double maxPt[3]) {
 }
 
 int render(int tag, double chord, double angle) {
-  if (!validTolerances(chord, angle)) {
-    detail::clearError();
-    return fail(kErrInvalidArgument, "invalid tolerances");
-  }
-  return withPart(tag, [&](const Part& part, detail::State& s) {
+  return withMeshedPart(tag, chord, angle, [&](const Part& part, detail::State& s) {
     std::vector<std::vector<float>> lines;
     edgeLines(part, chord, angle, lines);
     const ksample::Frustrum& f = s.frustrum;
