@@ -1,5 +1,6 @@
 #include "kmbrep/export_svg.h"
 
+#include "kmbrep/markup_text.h"
 #include "kmbrep/output_file.h"
 #include "kmbrep/streamed_output.h"
 
@@ -260,23 +261,6 @@ std::string hexColor(double r, double g, double b) {
   return text;
 }
 
-std::string xmlText(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '<')
-      out += "&lt;";
-    else if (c == '>')
-      out += "&gt;";
-    else if (c == '&')
-      out += "&amp;";
-    else if (c == '"')
-      out += "&quot;";
-    else if (static_cast<unsigned char>(c) >= 0x20)
-      out += c;
-  }
-  return out;
-}
-
 std::string point(const ScreenPoint& p) {
   char text[48];
   std::snprintf(text, sizeof text, "%.1f,%.1f", p.x, p.y);
@@ -409,7 +393,7 @@ PictureCounts exportSvg(const Scene& scene, const std::string& path, const Pictu
       edges.segment(s[0], s[1]);
       edges.flush();
     }
-    const std::string caption = (options.caption.empty() ? "" : xmlText(options.caption) + " \xc2\xb7 ") +
+    const std::string caption = (options.caption.empty() ? "" : markupText(options.caption) + " \xc2\xb7 ") +
                                 grouped(scene.parts) + (scene.parts == 1 ? " part" : " parts") + " \xc2\xb7 " +
                                 grouped(counts.drawn) + " of " + grouped(counts.total) + " triangles drawn";
     sink.write("</g>\n<text x=\"" + std::to_string(static_cast<int>(kMargin)) + "\" y=\"" +

@@ -1,29 +1,13 @@
 #include "kmbrep/export_view.h"
 
 #include "kmbrep/export_gltf.h"
+#include "kmbrep/markup_text.h"
 #include "kmbrep/streamed_output.h"
 #include "kmbrep/view_assets.h"
 
 namespace kmbrep {
 
 namespace {
-
-std::string htmlText(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '<')
-      out += "&lt;";
-    else if (c == '>')
-      out += "&gt;";
-    else if (c == '&')
-      out += "&amp;";
-    else if (c == '"')
-      out += "&quot;";
-    else
-      out += c;
-  }
-  return out;
-}
 
 void replaceAll(std::string& text, const std::string& marker, const std::string& value) {
   for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + value.size()))
@@ -41,7 +25,7 @@ long long writeViewPage(const Scene& scene, const std::string& path, const std::
   writeStreamed(path, [&](Sink& sink) {
     std::string intro;
     for (const char* const* p = kViewIntro; *p; ++p) intro += *p;
-    replaceAll(intro, "%%TITLE%%", htmlText(title));
+    replaceAll(intro, "%%TITLE%%", markupText(title));
     replaceAll(intro, "%%SUMMARY%%",
                std::to_string(scene.parts) + (scene.parts == 1 ? " part, " : " parts, ") +
                    std::to_string(scene.triangles) + " triangles");
