@@ -40,15 +40,6 @@ struct ColorHash {
   }
 };
 
-MvKMBrep::KmBrepTessParams paramsFor(const TessChoice& choice) {
-  MvKMBrep::KmBrepTessParams params{};
-  if (choice.absolute)
-    MvKMBrep::initializeAbsTessParam(params);
-  else
-    MvKMBrep::initializeTessParam(params, choice.level);
-  return params;
-}
-
 // One material per distinct colour over all shapes of the file, found in
 // one pass through a hash of the colours seen.
 void assignMaterials(DisplayModel& model) {
@@ -65,6 +56,15 @@ void assignMaterials(DisplayModel& model) {
 
 }  // namespace
 
+MvKMBrep::KmBrepTessParams tessParams(const TessChoice& choice) {
+  MvKMBrep::KmBrepTessParams params{};
+  if (choice.absolute)
+    MvKMBrep::initializeAbsTessParam(params);
+  else
+    MvKMBrep::initializeTessParam(params, choice.level);
+  return params;
+}
+
 MvVec4<float> shapeColor(const MvTriStripSet& shape) {
   for (int i = 0; i < shape.attributeCount(); ++i) {
     if (const auto* material = dynamic_cast<const MvMaterial*>(shape.attribute(i)))
@@ -79,7 +79,7 @@ long long estimateTriangles(const std::vector<MvKMBrep*>& elements, const TessCh
     if (e->isEmpty()) continue;
     // Sized as the library sizes the record for the element's tessellation:
     // once, from the diagonal of the element's box.
-    MvKMBrep::KmBrepTessParams params = paramsFor(choice);
+    MvKMBrep::KmBrepTessParams params = tessParams(choice);
     MvBox3f box;
     MvErrorState::clear();
     if (!e->getBBox(box)) throw toolError("cannot tessellate the model: it has no bounding box");
@@ -98,7 +98,7 @@ DisplayModel tessellate(const std::vector<MvKMBrep*>& elements, const TessChoice
   ProgressMeter meter("tessellating", "bodies");
   for (MvKMBrep* e : elements) {
     if (e->isEmpty()) continue;
-    MvKMBrep::KmBrepTessParams params = paramsFor(choice);
+    MvKMBrep::KmBrepTessParams params = tessParams(choice);
     MvErrorState::clear();
     if (!e->getMvColorShapeList(params, model.shapes))
       throw toolError("cannot tessellate the faces of the model");

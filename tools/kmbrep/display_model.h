@@ -13,6 +13,10 @@ struct TessChoice {
   int level = 0;
 };
 
+// The library's tessellation record for the choice: the absolute record or
+// the relative one at the level.
+MvKMBrep::KmBrepTessParams tessParams(const TessChoice& choice);
+
 struct DisplayModel {
   MvAutoPtrVec<MvTriStripSet> shapes;  // one per colour and element
   // The distinct colours of all shapes of the file, first seen first: an

@@ -11,15 +11,6 @@ namespace kmbrep {
 
 namespace {
 
-MvKMBrep::KmBrepTessParams tessParams(const TessChoice& choice) {
-  MvKMBrep::KmBrepTessParams params{};
-  if (choice.absolute)
-    MvKMBrep::initializeAbsTessParam(params);
-  else
-    MvKMBrep::initializeTessParam(params, choice.level);
-  return params;
-}
-
 // Sizes a relative record to the element's diagonal, as the element's own
 // tessellation would, so that each part can be tessellated alone with it.
 void sizeToElement(const MvKMBrep& element, MvKMBrep::KmBrepTessParams& params) {
