@@ -189,6 +189,13 @@ void MvFileStream::excludeFromChecksum(int start, int length) {
 void MvFileStream::noteWritten(int at, const char* bytes, int count) {
   // A file without a trailer is never summed.
   if (_sumsLost || !_trailer) return;
+  // Writes reach at most the end of what was written, so no gap is left
+  // unsummed; should one ever start beyond it, the sums are given up and
+  // close reads the whole file back.
+  if (at > _summedTo) {
+    _sumsLost = true;
+    return;
+  }
   const long long end = static_cast<long long>(at) + count;
   // Bytes summed before: their chunks are read back at close.
   for (long long pos = at; pos < std::min<long long>(end, _summedTo); pos = (pos / kChunkBytes + 1) * kChunkBytes) {
