@@ -50,7 +50,8 @@ bool appendFlags(MvVec<unsigned int>& flags, unsigned int flag, int n) {
 // tags are taken back when the flags cannot follow. 0 (reported) when a
 // list cannot grow.
 // Kept out of line, so that the one-part path saves no registers.
-[[gnu::noinline]] unsigned appendParts(MvVec<int>& tags, MvVec<unsigned int>& flags, const MvVec<int>& parts, unsigned flag) {
+[[gnu::noinline]] unsigned appendParts(MvVec<int>& tags, MvVec<unsigned int>& flags, const MvVec<int>& parts,
+                                       unsigned flag) {
   TagRollback rollback(tags);
   const int before = tags.length();
   // Appending the element's own list is safe: the vector takes the source's

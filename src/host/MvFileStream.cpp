@@ -252,8 +252,9 @@ bool MvFileStream::checksum(unsigned& crc) {
       const long long piece = std::min(to, (from / kChunkBytes + 1) * kChunkBytes);
       std::uint32_t sum = 0;
       if (keptSum(from, piece, sum)) {
-        const std::uint32_t zeros =
-            piece - from == kChunkBytes ? chunkZeros : mv_detail::crc32ZerosOperator(static_cast<std::uint64_t>(piece - from));
+        const std::uint32_t zeros = piece - from == kChunkBytes
+                                        ? chunkZeros
+                                        : mv_detail::crc32ZerosOperator(static_cast<std::uint64_t>(piece - from));
         c = mv_detail::crc32Combine(c, sum, zeros);
       } else if (!read(from, piece)) {
         return false;

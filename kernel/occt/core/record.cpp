@@ -85,7 +85,9 @@ class ViewBuffer : public std::streambuf {
  protected:
   pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
     if (!(which & std::ios_base::in)) return pos_type(off_type(-1));
-    const off_type base = dir == std::ios_base::beg ? 0 : dir == std::ios_base::cur ? gptr() - eback() : egptr() - eback();
+    const off_type base = dir == std::ios_base::beg   ? 0
+                          : dir == std::ios_base::cur ? gptr() - eback()
+                                                      : egptr() - eback();
     return seekpos(pos_type(base + off), which);
   }
   pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {

@@ -121,7 +121,8 @@ void edgeLine(const TopoDS_Edge& edge, const TopTools_ListOfShape& faces, double
     const Handle(Poly_PolygonOnTriangulation)& polygon = BRep_Tool::PolygonOnTriangulation(edge, tri, loc);
     if (polygon.IsNull()) continue;
     const gp_Trsf place = loc.Transformation();
-    for (int i = 1; i <= polygon->NbNodes(); ++i) appendPoint(line, tri->Node(polygon->Node(i)).Transformed(place).XYZ());
+    for (int i = 1; i <= polygon->NbNodes(); ++i)
+      appendPoint(line, tri->Node(polygon->Node(i)).Transformed(place).XYZ());
     return;
   }
   BRepAdaptor_Curve curve(edge);
