@@ -107,24 +107,15 @@ class AllocationSweep : public AppTest, public ::testing::WithParamInterface<boo
   // A host file with the source and an empty element, written and read back.
   void hostFile(Trial& t) {
     const std::string path = tempPath("sweep_host_file") + ".mv61";
-    std::vector<MvAutoPtr<MvBase>> back;
+    std::vector<MvAutoPtr<MvKMBrep>> back;
     MvAutoPtr<MvKMBrep> empty(new MvKMBrep());
-    const bool ok = t.seam([&]() -> unsigned {
-      {
-        MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
-        if (!out || !out->writeObject(source) || !out->writeObject(empty) || !out->close()) return 0;
-      }
-      MvAutoPtr<MvFileStream> in(MvFileStream::open(path.c_str()));
-      for (MvAutoPtr<MvBase> obj; in && !in->atEnd(); back.push_back(obj))
-        if (!in->readObject(obj)) return 0;
-      return in ? 1 : 0;
-    });
+    const bool ok = t.seam([&]() -> unsigned { return throughHostFile(path, {source, empty}, back); });
     std::remove(path.c_str());
-    for (const MvAutoPtr<MvBase>& obj : back) expectWorks(*static_cast<MvKMBrep*>(obj.get()));
+    for (const MvAutoPtr<MvKMBrep>& e : back) expectWorks(*e);
     if (!ok) return;
     ASSERT_EQ(back.size(), 2u);
-    EXPECT_TRUE(sameBodies(model, partsOf(*static_cast<MvKMBrep*>(back[0].get()))));
-    EXPECT_EQ(static_cast<MvKMBrep*>(back[1].get())->isEmpty(), 1u);
+    EXPECT_TRUE(sameBodies(model, partsOf(*back[0])));
+    EXPECT_EQ(back[1]->isEmpty(), 1u);
   }
 
   // A kernel file received into a holder (two cleaned entities, one

@@ -70,6 +70,25 @@ inline void expectWorks(const MvKMBrep& e) {
   expectReadsBack(*s, partsOf(e));
 }
 
+// Writes the elements into a host file at `path`, reads back every object it holds and removes it; false when a
+// step fails or gives no object, with what was read until then.
+inline bool throughHostFile(const std::string& path, std::initializer_list<const MvKMBrep*> elements,
+                            std::vector<MvAutoPtr<MvKMBrep>>& back) {
+  MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
+  bool ok = out != nullptr;
+  for (const MvKMBrep* e : elements) ok = ok && out->writeObject(e);
+  ok = ok && out->close();
+  out = nullptr;
+  MvAutoPtr<MvFileStream> in(ok ? MvFileStream::open(path.c_str()) : nullptr);
+  while (ok && in && !in->atEnd()) {
+    MvAutoPtr<MvBase> obj;
+    ok = in->readObject(obj) && obj;
+    if (ok) back.emplace_back(static_cast<MvKMBrep*>(obj.get()));
+  }
+  std::remove(path.c_str());
+  return ok && in;
+}
+
 inline long long triangles(const MvAutoPtrVec<MvTriStripSet>& sets) {
   long long n = 0;
   for (int i = 0; i < sets.length(); ++i) n += sets[i]->triangleCount();

@@ -15,20 +15,10 @@ namespace {
 // parts into a kernel file and loads them into a holder, copied and unloaded.
 void throughFiles(const MvKMBrep& e, const std::string& base) {
   const std::vector<int> parts = partsOf(e);
-  const std::string path = base + ".mv61";
-  {
-    MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
-    ASSERT_TRUE(out);
-    ASSERT_TRUE(out->writeObject(&e));
-    ASSERT_TRUE(out->close());
-  }
-  MvAutoPtr<MvFileStream> in(MvFileStream::open(path.c_str()));
-  MvAutoPtr<MvBase> obj;
-  ASSERT_TRUE(in);
-  ASSERT_TRUE(in->readObject(obj));
-  ASSERT_TRUE(obj) << firstReport();
-  EXPECT_TRUE(sameBodies(parts, partsOf(*static_cast<MvKMBrep*>(obj.get()))));
-  std::remove(path.c_str());
+  std::vector<MvAutoPtr<MvKMBrep>> back;
+  ASSERT_TRUE(throughHostFile(base + ".mv61", {&e}, back)) << firstReport();
+  ASSERT_EQ(back.size(), 1u);
+  EXPECT_TRUE(sameBodies(parts, partsOf(*back[0])));
 
   const int keyLength = static_cast<int>(base.size());
   const int count = static_cast<int>(parts.size());

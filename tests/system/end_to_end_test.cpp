@@ -1,7 +1,6 @@
-// The sample application end to end: elements through host files in both
-// formats of the kernel's data, copies, the split callback, holders,
-// graphical output and tessellation. The fixture checks that each test
-// leaves no kernel body, no memory and the library idle.
+// The sample application end to end: host files in both formats of the
+// kernel's data, graphical output and tessellation. The fixture checks that
+// each test leaves no kernel body, no memory and the library idle.
 #include "reliability/reliability_support.h"
 
 #include <string>
@@ -31,22 +30,8 @@ class EndToEnd : public AppTest, public ::testing::WithParamInterface<ksample::F
 TEST_P(EndToEnd, ElementsRoundTripThroughAHostFile) {
   MvAutoPtr<MvKMBrep> a = elementOf(ksamplehost::buildDemoModel(7)), b(new MvKMBrep()),
                       c = elementOf(ksamplehost::buildDemoModel(2));
-  const std::string path = tempPath("end_to_end") + ".mv61";
-  {
-    MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
-    ASSERT_TRUE(out);
-    for (MvKMBrep* e : {a.get(), b.get(), c.get()}) ASSERT_EQ(out->writeObject(e), 1u);
-    ASSERT_EQ(out->close(), 1u);
-  }
-  MvAutoPtr<MvFileStream> in(MvFileStream::open(path.c_str()));
-  ASSERT_TRUE(in);
   std::vector<MvAutoPtr<MvKMBrep>> back;
-  while (!in->atEnd()) {
-    MvAutoPtr<MvBase> obj;
-    ASSERT_EQ(in->readObject(obj), 1u) << firstReport();
-    back.emplace_back(static_cast<MvKMBrep*>(obj.get()));
-  }
-  std::remove(path.c_str());
+  ASSERT_TRUE(throughHostFile(tempPath("end_to_end") + ".mv61", {a, b, c}, back)) << firstReport();
   ASSERT_EQ(back.size(), 3u);
   expectCopies(partsOf(*a), partsOf(*back[0]));
   EXPECT_EQ(back[1]->isEmpty(), 1u);
@@ -64,35 +49,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, EndToEnd, ::testing::Values(ksample::Format::B
 
 using System = AppTest;
 
-TEST_F(System, CopiesSplitAndHolders) {
-  MvAutoPtr<MvKMBrep> a = elementOf(ksamplehost::buildDemoModel(3));
-  MvAutoPtr<MvKMBrep> copy(new MvKMBrep(*a));
-  expectCopies(partsOf(*a), partsOf(*copy));
-  EXPECT_EQ(ksample::bodyCount(), 6);
-
-  options.registerSplit = true;
-  ksamplehost::registerCallbacks(options);
-  MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
-  ASSERT_EQ(a->serialize(*s), 1u);
-  s->seek(0);
-  MvAutoPtr<MvKMBrep> back(new MvKMBrep());
-  ASSERT_EQ(back->deserialize(*s), 1u);  // through the split callback
-  expectCopies(partsOf(*a), partsOf(*back));
-
-  MvAutoPtr<MvKMBrepOnFly> holder(new MvKMBrepOnFly());
-  holder->appendKmEntity(tagVec(ksamplehost::buildDemoModel(2)), 1);
-  MvAutoPtr<MvKMBrepOnFly> holderCopy(new MvKMBrepOnFly(*holder));
-  EXPECT_EQ(ksample::bodyCount(), 13);
-  holder = nullptr;
-  holderCopy->unloadKmEntity();
-  EXPECT_EQ(ksample::bodyCount(), 9);
-  a->removePart(0);
-  EXPECT_EQ(ksample::bodyCount(), 8);
-}
-
 // The sample application's graphical-output callback receives the box's
-// twelve edges. (Without a callback the segment fails with -1011:
-// GraphicsTest.SegmentsReachTheCallbackUnchanged.)
+// twelve edges.
 TEST_F(System, GraphicalOutputReachesTheHost) {
   const int box = ksample::makeBox(1, 2, 3, ksample::identityTransform());
   std::vector<ksamplehost::Segment> segments;
