@@ -16,6 +16,7 @@
 #include <Quantity_Color.hxx>
 #include <STEPCAFControl_Writer.hxx>
 #include <TDataStd_Name.hxx>
+#include <TDocStd_Document.hxx>
 #include <TopExp.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopoDS_Compound.hxx>
@@ -40,19 +41,6 @@ TopoDS_Shape blockWithHole() {
 }
 
 TopoDS_Shape sphere(double r) { return BRepPrimAPI_MakeSphere(r).Shape(); }
-
-void writeStep(const std::string& path, const std::function<void(const Handle(TDocStd_Document)&)>& fill,
-               const char* unit) {
-  Handle(TDocStd_Document) doc;
-  XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
-  fill(doc);
-  Interface_Static::SetCVal("write.step.unit", unit);
-  STEPCAFControl_Writer writer;
-  const bool ok = writer.Transfer(doc, STEPControl_AsIs) && writer.Write(path.c_str()) == IFSelect_RetDone;
-  Interface_Static::SetCVal("write.step.unit", "MM");
-  XCAFApp_Application::GetApplication()->Close(doc);
-  ASSERT_TRUE(ok) << path;
-}
 
 double volumeOf(const TopoDS_Shape& shape) {
   GProp_GProps props;
@@ -79,7 +67,11 @@ TopoDS_Shape faceOf(const TopoDS_Shape& shape, int index) {
   return faces(index + 1);
 }
 
-void fillModel(const Handle(TDocStd_Document)& doc) {
+}  // namespace
+
+void writeColoredModel(const std::string& path, const char* unit) {
+  Handle(TDocStd_Document) doc;
+  XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", doc);
   Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(doc->Main());
   Handle(XCAFDoc_ColorTool) colors = XCAFDoc_DocumentTool::ColorTool(doc->Main());
   const Quantity_Color red(1, 0, 0, Quantity_TOC_RGB), green(0, 1, 0, Quantity_TOC_RGB),
@@ -111,11 +103,14 @@ void fillModel(const Handle(TDocStd_Document)& doc) {
   colors->SetColor(shapes->AddSubShape(pairLabel, cube), blue, XCAFDoc_ColorSurf);
   colors->SetColor(shapes->AddSubShape(pairLabel, faceOf(cylinder, 0)), yellow, XCAFDoc_ColorSurf);
   shapes->UpdateAssemblies();
+
+  Interface_Static::SetCVal("write.step.unit", unit);
+  STEPCAFControl_Writer writer;
+  const bool ok = writer.Transfer(doc, STEPControl_AsIs) && writer.Write(path.c_str()) == IFSelect_RetDone;
+  Interface_Static::SetCVal("write.step.unit", "MM");
+  XCAFApp_Application::GetApplication()->Close(doc);
+  ASSERT_TRUE(ok) << path;
 }
-
-}  // namespace
-
-void writeColoredModel(const std::string& path, const char* unit) { writeStep(path, fillModel, unit); }
 
 std::vector<int> importOk(const std::string& path) {
   std::vector<int> tags;

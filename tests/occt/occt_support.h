@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include <TDocStd_Document.hxx>
 #include <TopoDS_Shape.hxx>
 
 #include "app/occt_app.h"
@@ -30,16 +29,12 @@ std::string tempPath(const std::string& name);
 TopoDS_Shape blockWithHole();
 TopoDS_Shape sphere(double r);
 
-// Writes a STEP file of the document that fill() builds (millimetres, or
-// the given unit such as "INCH"); fails the test when it cannot.
-void writeStep(const std::string& path, const std::function<void(const Handle(TDocStd_Document)&)>& fill,
-               const char* unit = "MM");
-
-// A small STEP model with every kind of colour and an assembly. Its parts,
-// in order: "block" twice (an assembly's two instances, the second moved by
-// (0, 50, 0) and turned a quarter about z; product colour red, face 1
-// green), then the two solids of product "pair" (a 10 mm cube coloured blue
-// as a solid, a cylinder with one face coloured yellow).
+// Writes a small STEP model (in millimetres, or the given unit such as
+// "INCH") with every kind of colour and an assembly; fails the test when it
+// cannot. Its parts, in order: "block" twice (an assembly's two instances,
+// the second moved by (0, 50, 0) and turned a quarter about z; product
+// colour red, face 1 green), then the two solids of product "pair" (a 10 mm
+// cube coloured blue as a solid, a cylinder with one face coloured yellow).
 void writeColoredModel(const std::string& path, const char* unit = "MM");
 // Imports the model file, expecting success; the caller owns the tags.
 std::vector<int> importOk(const std::string& path);

@@ -1,8 +1,6 @@
 // Every allocation of representative operations is made to fail in turn,
-// once with failures only reported and once with reports thrown. Whatever
-// fails, the operation succeeds or reports the failure, the library is left
-// idle, no kernel body is lost or left behind, the memory account returns
-// and the element still works.
+// with failures reported and with reports thrown: the operation succeeds or
+// reports the failure, leaves nothing behind, and the element still works.
 #include "reliability/reliability_support.h"
 
 #include <functional>

@@ -1,11 +1,7 @@
 // Every report path of the element, the frustrum's host-stream transfers,
-// the tessellation and the holder, and bad files (truncated, corrupt and
-// foreign kernel and host files, damaged element records), one row each,
-// with reports recorded and with reports thrown, and with callbacks that
-// throw. After each row the lock is free, no host stream is current, no
-// frustrum stream is open, the element's parts are untouched, no kernel body
-// is lost or left behind, and reference counts and the memory account are
-// where they were.
+// the tessellation and the holder, and bad kernel and host files and element
+// records, one row each, with reports recorded and thrown and with callbacks
+// that throw; no row may leave anything behind.
 #include "reliability/reliability_support.h"
 
 #include <fstream>

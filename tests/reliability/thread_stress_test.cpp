@@ -1,8 +1,6 @@
-// Eight threads at once, each with its own elements and streams: round trips
-// through memory streams, host files and kernel files, copies, tessellation
-// and holder loads. Every part must come back equal, and the library, the
-// kernel and the memory account must end as they started. The suite also
-// runs under ThreadSanitizer (scripts/ci-tsan.sh).
+// Eight threads at once, each with its own elements and streams, through
+// memory streams, host files, kernel files, copies, tessellation and holders.
+// The suite also runs under ThreadSanitizer (scripts/ci-tsan.sh).
 #include "reliability/reliability_support.h"
 
 #include <atomic>

@@ -22,9 +22,6 @@ struct ToolRun {
   std::string err;
 };
 
-// A folder of the running test's own, so tests may run side by side.
-inline std::string tempDir() { return testfiles::tempRoot() + "/tool_" + testfiles::testName(); }
-
 using testfiles::readAll;
 
 // The tool's console output, read as text: Windows ends its lines with CR LF.
@@ -69,8 +66,9 @@ inline ToolRun runTool(const std::string& exe, const std::string& args, const st
   return run;
 }
 
+// Runs the tool, its output kept in the running test's own folder (as Tool makes it).
 inline ToolRun kmbrep(const std::string& args) {
-  const std::string dir = tempDir();
+  const std::string dir = testfiles::tempRoot() + "/tool_" + testfiles::testName();
   return runTool(KMBREP_EXE, args, dir + "/stdout.txt", dir + "/stderr.txt");
 }
 
@@ -79,12 +77,6 @@ inline std::string expand(const std::string& text, const std::string& dir) {
   std::string out;
   for (char c : text) out += c == '$' ? dir : c == '%' ? std::strerror(ENOENT) : std::string(1, c);
   return out;
-}
-
-inline int lineCount(const std::string& text) {
-  int n = 0;
-  for (char c : text) n += c == '\n';
-  return n;
 }
 
 // A test with a fresh folder of its own, removed after it.
