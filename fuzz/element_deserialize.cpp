@@ -7,9 +7,6 @@
 // was read writes back and reads again into equal bodies.
 #include "fuzz_check.h"
 
-#include <cstddef>
-#include <cstdint>
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzzing::startApp();
   static const int ownPart = ksample::makeBox(1.0, 2.0, 3.0, ksample::identityTransform());

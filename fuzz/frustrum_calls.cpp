@@ -12,14 +12,11 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <array>
-#include <cstddef>
-#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace {

@@ -1,15 +1,16 @@
-// What the fuzz targets share: a check that stops the run with a message
-// (libFuzzer then keeps the input as a crash), a scratch directory of the
-// process's own for the files the targets write (removed at exit), the check
-// that the library holds nothing between operations, and the sample
-// application behind the element's callbacks, and an in-memory frustrum
-// for the kernels' own receive, with a kernel session on it.
+// What the fuzz targets share: the entry point's types, a check that stops
+// the run with a message (libFuzzer then keeps the input as a crash), a
+// scratch directory removed at exit, the check that the library holds
+// nothing between operations, the sample application behind the element's
+// callbacks, and an in-memory frustrum with a kernel session on it.
 #ifndef MV_FUZZ_CHECK_H
 #define MV_FUZZ_CHECK_H
 
 #include "app/sample_app.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

@@ -7,10 +7,6 @@
 #include "frustrum/MvFrustrum.h"
 #include "fuzz_check.h"
 
-#include <cstddef>
-#include <cstdint>
-#include <string>
-
 namespace {
 
 constexpr int kGuise = MV_GUISE_TRANSMIT;

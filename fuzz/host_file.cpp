@@ -5,8 +5,6 @@
 // the library is idle and no kernel body is left.
 #include "fuzz_check.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -2,10 +2,6 @@
 // formats, through an in-memory frustrum: it either creates parts that pass
 // the adapter's own checks, or refuses with kErrCorruptData, a reason, and
 // nothing created.
-#include <cstddef>
-#include <cstdint>
-#include <string>
-
 #include "fuzz_check.h"
 #include "kocct/kernel.h"
 

@@ -5,9 +5,6 @@
 #include "fuzz_check.h"
 #include "ksample/kernel.h"
 
-#include <cstddef>
-#include <cstdint>
-#include <string>
 #include <vector>
 
 namespace {

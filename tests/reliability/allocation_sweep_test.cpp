@@ -240,10 +240,7 @@ TEST_P(AllocationSweep, EveryAllocationOfEachOperation) {
   expectWorks(*source);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, AllocationSweep, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? "Throwing" : "Reporting";
-                         });
+INSTANTIATE_TEST_SUITE_P(Modes, AllocationSweep, ::testing::Values(false, true), modeName);
 
 }  // namespace
 }  // namespace rel

@@ -6,7 +6,6 @@
 
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 
 namespace rel {
@@ -365,10 +364,7 @@ TEST_P(FaultPaths, CallbacksAndReportsLeaveNothingBehind) { runRows(kRows, "repo
 
 TEST_P(FaultPaths, BadFilesAreRefusedAndLoseNothing) { runRows(kBadFiles, "bad files and records"); }
 
-INSTANTIATE_TEST_SUITE_P(Modes, FaultPaths, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? "Throwing" : "Reporting";
-                         });
+INSTANTIATE_TEST_SUITE_P(Modes, FaultPaths, ::testing::Values(false, true), modeName);
 
 }  // namespace
 }  // namespace rel

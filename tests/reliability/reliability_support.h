@@ -13,9 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -100,6 +98,9 @@ inline void noteFigure(const std::string& what, long long value) {
   std::printf("[ figure   ] %s: %lld\n", what.c_str(), value);
   ::testing::Test::RecordProperty(what, std::to_string(value));
 }
+
+// Names the runs of a test with failures reported and with reports thrown.
+inline std::string modeName(const ::testing::TestParamInfo<bool>& info) { return info.param ? "Throwing" : "Reporting"; }
 
 // The sample application (library, kernel session, callbacks) for one test,
 // and the state every test must leave as it found it: no kernel body left.

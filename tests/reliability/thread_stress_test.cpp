@@ -4,6 +4,7 @@
 #include "reliability/reliability_support.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 namespace rel {

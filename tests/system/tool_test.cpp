@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstring>
 #include <functional>
 #include <sstream>
 #include <string>
