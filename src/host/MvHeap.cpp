@@ -33,6 +33,11 @@ void* MvHeap::allocate(std::size_t bytes) noexcept {
   return std::malloc(bytes == 0 ? 1 : bytes);
 }
 
+void* MvHeap::reallocate(void* block, std::size_t bytes) noexcept {
+  if (injectFailure()) return nullptr;
+  return std::realloc(block, bytes == 0 ? 1 : bytes);
+}
+
 void MvHeap::release(void* block) noexcept { std::free(block); }
 
 void MvHeap::failAt(long long n, bool persistent) noexcept {

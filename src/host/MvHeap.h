@@ -17,6 +17,10 @@ class MV61_API MvHeap {
   // A block of `bytes` bytes, or null when it cannot be obtained (or when the
   // failure seam says this allocation fails). A zero size gives a valid block.
   static void* allocate(std::size_t bytes) noexcept;
+  // The block resized to `bytes`, its leading bytes kept, possibly moved; a
+  // null block gives a new one. Null when the size cannot be obtained (or the
+  // seam fails it, counted as one allocation); the block is untouched then.
+  static void* reallocate(void* block, std::size_t bytes) noexcept;
   // Gives a block back; null is ignored.
   static void release(void* block) noexcept;
 

@@ -272,6 +272,21 @@ class MvVecBASE {
       return 0;
     }
     const std::size_t newBytes = static_cast<std::size_t>(newAllocLen) * sizeof(T);
+    // Elements are relocatable: a block that keeps all of them is resized in
+    // place where the heap can, without a copy.
+    if (copyFlag && data && newAllocLen >= len) {
+      T* resized = static_cast<T*>(MvHeap::reallocate(data, newBytes));
+      if (!resized) {
+        mv_detail::reportAllocationFailure();
+        return 0;
+      }
+      mv_detail::accountRemove(static_cast<std::size_t>(allocLen) * sizeof(T));
+      mv_detail::accountAdd(newBytes);
+      data = resized;
+      allocLen = newAllocLen;
+      if (initFlag) newElements(len, allocLen);
+      return 1;
+    }
     T* block = static_cast<T*>(MvHeap::allocate(newBytes));
     if (!block) {
       mv_detail::reportAllocationFailure();
