@@ -4,7 +4,6 @@
 // that throw; no row may leave anything behind.
 #include "reliability/reliability_support.h"
 
-#include <fstream>
 #include <functional>
 #include <string>
 
@@ -84,7 +83,7 @@ struct Scene {
   // Receives the bytes as a kernel file (none at all when `missing`).
   unsigned receive(const std::string& bytes, bool missing = false) {
     std::remove((key + ".x_t").c_str());
-    if (!missing) std::ofstream(key + ".x_t", std::ios::binary) << bytes;
+    if (!missing) testfiles::writeAll(key + ".x_t", bytes);
     int count = 0;
     int* tags = nullptr;
     const int status = ksample::receive(key.c_str(), static_cast<int>(key.size()), ksample::Format::Text, count, tags);
@@ -96,7 +95,7 @@ struct Scene {
   // Opens the bytes as a host file and reads an object, which is not made;
   // the stream then stands at its end.
   unsigned readHost(const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    testfiles::writeAll(path, bytes);
     MvAutoPtr<MvFileStream> in(MvFileStream::open(path.c_str()));
     MvAutoPtr<MvBase> obj;
     const unsigned ok = in && in->readObject(obj);
