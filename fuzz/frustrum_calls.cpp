@@ -1,10 +1,7 @@
-// Random sequences of frustrum calls (start, stop, abort, open for writing
-// and reading, write, read, close, and moving the current host stream) with
-// random ids, guises, formats, keys, actions and lengths, checked call by
-// call against a model of the stream table: which ids are taken, which
-// streams are open, of which guise and direction, and for host-stream
-// records the bytes of the current host stream, its position and the
-// segment end.
+// Random sequences of frustrum calls and moves of the current host stream,
+// with random arguments, checked call by call against a model of the stream
+// table (ids taken, streams open with their guise and direction) and of the
+// current host stream (its bytes, position and segment end).
 #include "base/current_host_stream.h"
 #include "frustrum/MvFrustrum.h"
 #include "fuzz_check.h"

@@ -100,7 +100,9 @@ inline void noteFigure(const std::string& what, long long value) {
 }
 
 // Names the runs of a test with failures reported and with reports thrown.
-inline std::string modeName(const ::testing::TestParamInfo<bool>& info) { return info.param ? "Throwing" : "Reporting"; }
+inline std::string modeName(const ::testing::TestParamInfo<bool>& info) {
+  return info.param ? "Throwing" : "Reporting";
+}
 
 // The sample application (library, kernel session, callbacks) for one test,
 // and the state every test must leave as it found it: no kernel body left.
