@@ -72,7 +72,8 @@ inline std::string readBack(int guise, int format, const std::string& key, int s
   return all;
 }
 
-// Every test starts and ends with a started frustrum holding no stream.
+// Every test starts and ends with a started frustrum holding no stream, and
+// has a scratch folder of its own.
 class FrustrumTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -84,6 +85,7 @@ class FrustrumTest : public ::testing::Test {
     MvHeap::disarm();
     MvErrorState::clear();
   }
+  const ScratchDir dir;
 };
 
 }  // namespace frustrum_test

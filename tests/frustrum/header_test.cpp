@@ -12,7 +12,6 @@ const std::string kEndLine = "**END_OF_HEADER" + std::string(65, '*') + "\n";
 class HeaderTest : public FrustrumTest {};
 
 TEST_F(HeaderTest, WritesTheTextHeaderByteForByte) {
-  ScratchDir dir;
   const std::string key = dir / "part";
   int id = 0;
   ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_TEXT, key, "A=1;B=2;C", id), 0);
@@ -41,7 +40,6 @@ TEST_F(HeaderTest, WritesTheTextHeaderByteForByte) {
 // the header's lines); a negative header length is no data; header data
 // holding a NUL byte is written whole.
 TEST_F(HeaderTest, KeysAndHeaderDataAtTheirLimits) {
-  ScratchDir dir;
   const std::string key = dir / "part";
   const struct {
     std::string key, header;
@@ -68,7 +66,6 @@ TEST_F(HeaderTest, KeysAndHeaderDataAtTheirLimits) {
 }
 
 TEST_F(HeaderTest, AFailedSkipDropsTheStreamAndItsIdAndReadingSkipsTheHeader) {
-  ScratchDir dir;
   const std::string file = kBanner1 + "any\n" + kEndLine + "payload";
   writeAll(dir / "part.x_t", file);
   int id = 0;

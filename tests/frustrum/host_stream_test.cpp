@@ -63,9 +63,9 @@ unsigned split(int count, int* tags, MvVec<int>& parts) {
   return splitResult;
 }
 
-// What the last call left: its reports and how often it passed on a failure.
-std::string outcome() {
-  std::string s;
+// What a call gave and left: its result, its reports and how often it passed on a failure.
+std::string outcome(unsigned result) {
+  std::string s = "result " + std::to_string(result) + "; ";
   for (const MvErrorReport& r : MvErrorState::reports()) {
     s += r.className + "::" + r.operation + ": " + r.condition + " (" + std::to_string(r.code) + "); ";
   }
@@ -87,69 +87,62 @@ class InMemoryTransmitTest : public fake::LibraryTest {
     tinykernel::uninstall();
     fake::LibraryTest::TearDown();
   }
+  // Receives from the start of the stream into the list.
+  std::string receive(MvVec<int>& into) {
+    EXPECT_TRUE(_stream->seek(0));
+    return outcome(MvKMBrep::getKmFromBinaryStream(into));
+  }
   MvAutoPtr<MvMemoryStream> _stream = new MvMemoryStream();
   const mvkm::CurrentHostStream _current{*_stream};
 };
 
 TEST_F(InMemoryTransmitTest, TransmitThenReceiveThroughTheCurrentHostStream) {
-  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(MvVec<int>()), 0u);
-  EXPECT_EQ(outcome(), "MvKMBrep::getBinaryStreamFromKm: kmPartList.length() > 0 (5); rethrown 0");
+  const auto transmit = [](const MvVec<int>& parts) { return outcome(MvKMBrep::getBinaryStreamFromKm(parts)); };
+  EXPECT_EQ(transmit(MvVec<int>()),
+            "result 0; MvKMBrep::getBinaryStreamFromKm: kmPartList.length() > 0 (5); rethrown 0");
   MvKMBrep::setWriteNominalGeom(2);
   const MvVec<int> sent = fake::tags({7, 8, 9});
-  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(sent), 1u);
-  EXPECT_EQ(outcome(), "rethrown 0");
+  EXPECT_EQ(transmit(sent), "result 1; rethrown 0");
   EXPECT_EQ(std::string(_stream->data(), _stream->size()), "T 7\nT 8\nT 9\n");
   tinykernel::state().failWrite = true;
-  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(sent), 0u);
-  EXPECT_EQ(outcome(), "rethrown 1");
+  EXPECT_EQ(transmit(sent), "result 0; rethrown 1");
   // An unregistered write callback is reported, not called.
   MvKMBrep::setKmWriteCallback(nullptr);
-  EXPECT_EQ(MvKMBrep::getBinaryStreamFromKm(sent), 0u);
-  EXPECT_EQ(outcome(), "MvKMBrep::getBinaryStreamFromKm: _pfKmWriteCB != NULL (5); rethrown 0");
+  EXPECT_EQ(transmit(sent), "result 0; MvKMBrep::getBinaryStreamFromKm: _pfKmWriteCB != NULL (5); rethrown 0");
   // Called only with parts: the two writes, each of three parts with the flag.
   EXPECT_EQ(tinykernel::state().writtenCounts, (std::vector<int>{3, 3}));
   EXPECT_EQ(tinykernel::state().nominalFlags, (std::vector<unsigned>{2, 2}));
 
   // Received tags are appended after the parts the list held.
   mvkm::gKmStream.pos = _stream->size();  // the segment's end
-  const auto receive = [&](MvVec<int>& into) {
-    EXPECT_TRUE(_stream->seek(0));
-    return MvKMBrep::getKmFromBinaryStream(into);
-  };
   MvVec<int> parts = fake::tags({1}), splitParts;
-  EXPECT_EQ(receive(parts), 1u);
-  EXPECT_EQ(outcome(), "rethrown 0");
+  EXPECT_EQ(receive(parts), "result 1; rethrown 0");
   EXPECT_EQ(tinykernel::state().freed, 1);
   // Without a memory-release callback the tags stay appended.
   MvKMBrep::setKmMemoryRelCallback(nullptr);
-  EXPECT_EQ(receive(parts), 0u);
-  EXPECT_EQ(outcome(), "MvKMBrep::getKmFromBinaryStream: _pfKmMemoryRelCB != NULL (5); rethrown 0");
+  EXPECT_EQ(receive(parts), "result 0; MvKMBrep::getKmFromBinaryStream: _pfKmMemoryRelCB != NULL (5); rethrown 0");
   std::free(handedOut);
   // A failing read callback appends nothing and frees nothing.
   MvKMBrep::setKmMemoryRelCallback(tinykernel::freeTags);
   tinykernel::state().failRead = true;
-  EXPECT_EQ(receive(parts), 0u);
-  EXPECT_EQ(outcome(), "rethrown 1");
+  EXPECT_EQ(receive(parts), "result 0; rethrown 1");
   EXPECT_EQ(fake::toStd(parts), (std::vector<int>{1, 107, 108, 109, 107, 108, 109}));
   EXPECT_EQ(tinykernel::state().freed, 1);
 
   // The split callback gets the very array read and makes the parts; a failing split keeps the array.
   tinykernel::state().failRead = false;
   MvKMBrep::setKmSplitCallback(split);
-  EXPECT_EQ(receive(splitParts), 1u);
-  EXPECT_EQ(outcome(), "rethrown 0");
+  EXPECT_EQ(receive(splitParts), "result 1; rethrown 0");
   EXPECT_EQ(splitTags, handedOut);
   EXPECT_EQ(fake::toStd(splitParts), (std::vector<int>{-107, -108, -109}));
   EXPECT_EQ(tinykernel::state().freed, 2);
   splitResult = 0;
-  EXPECT_EQ(receive(splitParts), 0u);
-  EXPECT_EQ(outcome(), "rethrown 1");
+  EXPECT_EQ(receive(splitParts), "result 0; rethrown 1");
   EXPECT_EQ(tinykernel::state().freed, 2);
   std::free(handedOut);
 
   MvKMBrep::setKmReadCallback(nullptr);
-  EXPECT_EQ(receive(parts), 0u);
-  EXPECT_EQ(outcome(), "MvKMBrep::getKmFromBinaryStream: _pfKmReadCB != NULL (5); rethrown 0");
+  EXPECT_EQ(receive(parts), "result 0; MvKMBrep::getKmFromBinaryStream: _pfKmReadCB != NULL (5); rethrown 0");
 }
 
 }  // namespace

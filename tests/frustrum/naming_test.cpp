@@ -8,7 +8,6 @@ namespace {
 class NamingTest : public FrustrumTest {};
 
 TEST_F(NamingTest, EveryGuiseAndFormatHasItsNamesOfAtMost255Characters) {
-  ScratchDir dir;
   const std::string key = dir / "p";
   // The name written, then the short and the long name tried when reading.
   const struct {
@@ -54,7 +53,6 @@ TEST_F(NamingTest, EveryGuiseAndFormatHasItsNamesOfAtMost255Characters) {
 }
 
 TEST_F(NamingTest, SchemaFilesLiveInTheSchemaDirectory) {
-  ScratchDir dir;
   testfiles::setEnv("MV_KORV_SUPPORT_PATH", dir.str().c_str());
   MvKMBrepLib::init();
   int id = 0;

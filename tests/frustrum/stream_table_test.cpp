@@ -52,7 +52,6 @@ TEST_F(StreamTableTest, ThirtyTwoStreamsAtOnceAndIdsReusedLowestFirst) {
 }
 
 TEST_F(StreamTableTest, FailedRecordsAbortAndStopLeaveNoFileOpen) {
-  ScratchDir dir;
   writeAll(dir / "in.x_b", "bytes");
   const int descriptors = openFileDescriptors();
   int id = 0;

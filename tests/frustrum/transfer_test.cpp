@@ -17,7 +17,6 @@ std::string pattern(std::size_t n) {
 }
 
 TEST_F(TransferTest, WrongStreamGuiseDirectionOrUnsafeArgumentsAreRefusedWith99) {
-  ScratchDir dir;
   writeAll(dir / "in.x_b", "input");
   int out = 0, in = 0, id = 0, delivered = -5;
   ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, dir / "out", "", out), 0);
@@ -54,7 +53,6 @@ TEST_F(TransferTest, WrongStreamGuiseDirectionOrUnsafeArgumentsAreRefusedWith99)
 }
 
 TEST_F(TransferTest, BlocksOfAnySizeRoundTripAndAJournalIsOnDiskAfterEveryWrite) {
-  ScratchDir dir;
   const std::string data = pattern(700 * 1024 + 13);
   int id = 0;
   ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, dir / "big", "A=1;", id), 0);
@@ -81,7 +79,6 @@ TEST_F(TransferTest, BlocksOfAnySizeRoundTripAndAJournalIsOnDiskAfterEveryWrite)
 }
 
 TEST_F(TransferTest, CloseActionsAndDoubleClose) {
-  ScratchDir dir;
   int id = 0;
   // An abandoned file is removed even with data still waiting to be written.
   ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, dir / "gone", "", id), 0);
@@ -120,7 +117,6 @@ TEST_F(TransferTest, AFullDeviceDropsTheStreamAndKeepsTheFile) {
 // A failure that a system call caused is kept with the system's error
 // number and handed out once.
 TEST_F(TransferTest, ASystemFailureKeepsTheSystemsErrorNumber) {
-  ScratchDir dir;
   int id = 0, osError = -1;
   EXPECT_EQ(openRead(MV_GUISE_TRANSMIT, MV_FORMAT_TEXT, dir / "missing", 0, id), MV_FR_NO_FILE);
   EXPECT_EQ(mvFrustrumLastSystemFailure(&osError), MV_FR_NO_FILE);

@@ -78,6 +78,14 @@ class StreamsTest : public HostTest {
     return static_cast<Probe*>(obj.get())->leftAfterCount;
   }
 
+  // Writes the objects to a new host file.
+  static void writeFile(const std::string& path, std::initializer_list<MvAutoPtr<MvBase>> objects) {
+    MvAutoPtr<MvFileStream> out = MvFileStream::create(path.c_str());
+    ASSERT_NE(out.get(), nullptr);
+    for (const MvAutoPtr<MvBase>& obj : objects) ASSERT_TRUE(out->writeObject(obj));
+    ASSERT_TRUE(out->close());
+  }
+
   std::unique_ptr<MvType> _probeType;
   const testfiles::ScratchDir dir;
 };
@@ -102,12 +110,7 @@ TEST_F(StreamsTest, MemoryStreamBytes) {
 TEST_F(StreamsTest, ObjectsRoundTripThroughFile) {
   EXPECT_EQ(mv_detail::crc32Update(0, "123456789", 9), 0xCBF43926u);  // the CRC-32 check value
   const std::string path = dir / "objects.mvh";
-  MvAutoPtr<MvFileStream> out = MvFileStream::create(path.c_str());
-  ASSERT_NE(out.get(), nullptr);
-  EXPECT_TRUE(out->writeObject(probe({5, 6, 7}, 3)));
-  EXPECT_TRUE(out->writeObject(nullptr));
-  EXPECT_TRUE(out->writeObject(probe({-1}, 1)));
-  EXPECT_TRUE(out->close());
+  writeFile(path, {probe({5, 6, 7}, 3), nullptr, probe({-1}, 1)});
 
   // Header: magic and version 8.2; records: GUID, length, data (null: zero
   // GUID and length); trailer: mark, object count, CRC-32 of the bytes
@@ -175,9 +178,7 @@ TEST_F(StreamsTest, FileStreamMixesReadsAndWrites) {
   MvAutoPtr<MvFileStream> f = MvFileStream::create(path.c_str());
   ASSERT_NE(f.get(), nullptr);
   int first = 0, third = 0, pos = 0;
-  EXPECT_TRUE(f->write(1));
-  EXPECT_TRUE(f->write(2));
-  EXPECT_TRUE(f->write(3));
+  for (int v : {1, 2, 3}) EXPECT_TRUE(f->write(v));
   EXPECT_TRUE(f->seek(int{MvFileStream::kHeaderBytes}));
   // The write overwrites the second integer.
   EXPECT_TRUE(f->read(first));
@@ -289,13 +290,7 @@ TEST_F(StreamsTest, DamagedInputGivesClearErrors) {
     EXPECT_TRUE(s.atEnd());
   }
   const std::string good = dir / "good.mvh", cut = dir / "cut.mvh";
-  {
-    MvAutoPtr<MvFileStream> out = MvFileStream::create(good.c_str());
-    ASSERT_TRUE(out.get());
-    ASSERT_TRUE(out->writeObject(probe({1, 2}, 2)));
-    ASSERT_TRUE(out->writeObject(probe({3}, 1)));
-    ASSERT_TRUE(out->close());
-  }
+  writeFile(good, {probe({1, 2}, 2), probe({3}, 1)});
   const std::string bytes = testfiles::readAll(good);  // header 16, records 32 and 28, trailer 16
   const auto flip = [&bytes](std::size_t at, int mask = 0x40) {
     std::string b = bytes;
