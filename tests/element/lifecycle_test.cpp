@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -46,38 +47,23 @@ std::string libraryFile() {
 #endif
 }
 
-// Checks that the schema path, the kernel lock and the element's type record
-// all exist, or that none does.
-void expectUp(bool up, int line) {
-  SCOPED_TRACE(line);
-  EXPECT_EQ(MvKMBrepLib::getKmSchemaPath() != nullptr, up);
-  EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex != nullptr, up);
-  EXPECT_EQ(MvKMBrep::classTypePtr() != nullptr, up);
-}
-
+// An extra fini drives the count below zero; the next init brings it to zero and still initialises fully, and the
+// fini after it tears down.
 TEST(Lifecycle, InitAndFiniAreCounted) {
-  expectUp(false, __LINE__);
-  MvKMBrepLib::init();
-  MvKMBrepLib::init();
-  MvKMBrepLib::fini();
-  expectUp(true, __LINE__);
-  EXPECT_EQ(MvKMBrepOnFly::classTypePtr(), nullptr);  // the host registers the holder
-  MvKMBrepLib::fini();
-  expectUp(false, __LINE__);
-
-  // An extra fini drives the count below zero; the next init brings it to
-  // zero and still initialises fully, and the fini after it tears down.
-  MvKMBrepLib::fini();
-  MvKMBrepLib::init();
-  expectUp(true, __LINE__);
-  MvMutex* lock = MvKMBrep::s_pKorvaniteMutex;
-  MvKMBrepLib::init();  // count 1: already up, the lock is kept
-  EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex, lock);
-  MvKMBrepLib::fini();
-  expectUp(false, __LINE__);
-  MvKMBrepLib::init();  // back to a count of 1
-  MvKMBrepLib::fini();
-  expectUp(false, __LINE__);
+  // Calls (+ init, - fini), then whether the schema path, the kernel lock and the element's type record exist.
+  const std::pair<const char*, bool> steps[] = {{"", false}, {"++-", true}, {"-", false}, {"-+", true},
+                                                {"+", true}, {"-", false},  {"+-", false}};
+  MvMutex* lock = nullptr;
+  for (const auto& [calls, up] : steps) {
+    SCOPED_TRACE(calls);
+    for (const char* c = calls; *c; ++c) *c == '+' ? MvKMBrepLib::init() : MvKMBrepLib::fini();
+    EXPECT_EQ(MvKMBrepLib::getKmSchemaPath() != nullptr, up);
+    EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex != nullptr, up);
+    EXPECT_EQ(MvKMBrep::classTypePtr() != nullptr, up);
+    EXPECT_EQ(MvKMBrepOnFly::classTypePtr(), nullptr);  // the host registers the holder
+    if (!up || !lock) lock = MvKMBrep::s_pKorvaniteMutex;  // kept while the library stays up
+    EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex, lock);
+  }
 }
 
 TEST(Lifecycle, SchemaDirectoryComesFromTheEnvironment) {

@@ -171,8 +171,7 @@ TEST_F(PartListTest, FlagsGrowByTheAppendRule) {
     for (const auto& c : cases) {
       MvAutoPtr<MvKMBrep> e = element();
       for (int n : c.appends) {
-        MvVec<int> list;
-        for (int i = 0; i < n; ++i) list.append(i);
+        const MvVec<int> list = testfiles::tagVec(std::vector<int>(n));
         EXPECT_EQ(copying ? e->copyAppendKmPart(list) : e->appendKmPart(list, 0), 1u);
       }
       EXPECT_EQ(e->kmPartOwnerFlags().allocatedLength(), c.allocated);

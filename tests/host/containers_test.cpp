@@ -48,13 +48,12 @@ TEST_F(ContainersTest, GrowthAndLengthChanges) {
 
   // New elements are zero, also when lengthening within the storage.
   MvVec<int> w = vec(4, 2);
-  EXPECT_EQ(w.setLength(7), 1u);
-  EXPECT_EQ(state(w), State({10, 11, 0, 0, 0, 0, 0}, 7));
-  EXPECT_TRUE(w.setLength(1));
-  EXPECT_TRUE(w.setLength(3));
-  EXPECT_EQ(state(w), State({10, 0, 0}, 7));
-  EXPECT_EQ(w.setLength(-3), 1u);
-  EXPECT_EQ(state(w), State({}, 7));
+  const std::pair<int, std::vector<int>> lengths[] = {{7, {10, 11, 0, 0, 0, 0, 0}}, {1, {10}}, {3, {10, 0, 0}},
+                                                       {-3, {}}};
+  for (const auto& [length, left] : lengths) {
+    EXPECT_EQ(w.setLength(length), 1u);
+    EXPECT_EQ(state(w), State(left, 7));
+  }
   // Growing access: {length, allocated length, index, allocated length after}.
   const int accesses[][4] = {{2, 10, 7, 10}, {0, 4, 10, 11}, {0, 0, -1, 1}};
   for (const auto& c : accesses) {

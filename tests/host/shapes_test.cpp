@@ -197,10 +197,6 @@ TEST_F(ShapesTest, DirectTriangleCopyMatchesOnePrimitivePerTriangle) {
 
 TEST_F(ShapesTest, MaterialsAndAttributes) {
   MvAutoPtr<MvMaterial> mat = new MvMaterial;
-  EXPECT_TRUE(mat->diffuseColor() == (MvVec4<float>{{0.8f, 0.8f, 0.8f, 1.0f}}));
-  EXPECT_TRUE(mat->specularColor() == (MvVec4<float>{{0, 0, 0, 1}}));
-  EXPECT_EQ(mat->shininess(), 0.0f);
-
   MvAutoPtr<MvPathQual> qual = new MvPathQual;
   {
     MvAutoPtr<MvTriStripSet> shape = new MvTriStripSet();

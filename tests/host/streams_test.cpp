@@ -78,9 +78,12 @@ class StreamsTest : public HostTest {
     return static_cast<Probe*>(obj.get())->leftAfterCount;
   }
 
-  // Writes the objects to a new host file.
-  static void writeFile(const std::string& path, std::initializer_list<MvAutoPtr<MvBase>> objects) {
+  // Writes the objects to a new host file of the given version, which the file takes when it is created.
+  static void writeFile(const std::string& path, std::initializer_list<MvAutoPtr<MvBase>> objects,
+                        int major = MvPartition::kCurrentMajor, int minor = MvPartition::kCurrentMinor) {
+    MvPartition::setVersion(major, minor);
     MvAutoPtr<MvFileStream> out = MvFileStream::create(path.c_str());
+    MvPartition::setVersion(MvPartition::kCurrentMajor, MvPartition::kCurrentMinor);
     ASSERT_NE(out.get(), nullptr);
     for (const MvAutoPtr<MvBase>& obj : objects) ASSERT_TRUE(out->writeObject(obj));
     ASSERT_TRUE(out->close());
@@ -151,12 +154,7 @@ TEST_F(StreamsTest, FileVersions) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.major * 10 + c.minor);
     MvErrorState::clear();
-    MvPartition::setVersion(c.major, c.minor);
-    MvAutoPtr<MvFileStream> out = MvFileStream::create(path.c_str());
-    MvPartition::setVersion(MvPartition::kCurrentMajor, MvPartition::kCurrentMinor);
-    ASSERT_TRUE(out.get());
-    ASSERT_TRUE(out->writeObject(probe({4}, 1)));
-    ASSERT_TRUE(out->close());
+    writeFile(path, {probe({4}, 1)}, c.major, c.minor);
     EXPECT_EQ(testfiles::readAll(path).size(), 16u + 28u + (c.major * 10 + c.minor >= 82 ? 16u : 0u));
     MvAutoPtr<MvFileStream> in = MvFileStream::open(path.c_str());
     if (!c.opens) {
