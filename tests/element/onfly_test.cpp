@@ -11,6 +11,10 @@ class OnFlyTest : public fake::LibraryTest {
   MvAutoPtr<MvKMBrepOnFly> make() { return MvAutoPtr<MvKMBrepOnFly>(new MvKMBrepOnFly()); }
 };
 
+// The cleaned and the uncleaned entities.
+using Lists = std::pair<std::vector<int>, std::vector<int>>;
+Lists lists(const MvKMBrepOnFly& h) { return {toStd(h.kmEntity()), toStd(h.kmUnCleanedEntity())}; }
+
 TEST_F(OnFlyTest, ListsAndBrepLink) {
   MvKMBrep::setKmReleaseCallback(nullptr);
   MvAutoPtr<MvKMBrepOnFly> h = make();
@@ -21,8 +25,7 @@ TEST_F(OnFlyTest, ListsAndBrepLink) {
 
   h->appendKmEntity(tags({4, 5}), 0);
   h->appendKmEntity(tags({1, 2}), 1);
-  EXPECT_EQ(toStd(h->kmUnCleanedEntity()), (std::vector<int>{4, 5}));
-  EXPECT_EQ(toStd(h->kmEntity()), (std::vector<int>{1, 2}));
+  EXPECT_EQ(lists(*h), Lists({1, 2}, {4, 5}));
 
   // Without a release callback unloading is refused and the lists are kept.
   EXPECT_EQ(h->unloadKmEntity(), 0u);
@@ -66,8 +69,7 @@ TEST_F(OnFlyTest, CopiesAndAssignment) {
   {
     // No copy callback: nothing is copied, no call through a null pointer.
     MvAutoPtr<MvKMBrepOnFly> copy(new MvKMBrepOnFly(*src));
-    EXPECT_EQ(copy->kmEntity().length(), 0);
-    EXPECT_EQ(copy->kmUnCleanedEntity().length(), 0);
+    EXPECT_EQ(lists(*copy), Lists());
     EXPECT_EQ(copy->mvBrep(), brep.get());
     EXPECT_EQ(brep->refCount(), 3);
   }
@@ -75,22 +77,19 @@ TEST_F(OnFlyTest, CopiesAndAssignment) {
   MvKMBrep::setKmCopyCallback(fake::copy);
   fake::calls().failCopyAt = 1;
   MvAutoPtr<MvKMBrepOnFly> partial(new MvKMBrepOnFly(*src));
-  EXPECT_EQ(toStd(partial->kmEntity()), std::vector<int>{1000});
-  EXPECT_EQ(partial->kmUnCleanedEntity().length(), 0);
+  EXPECT_EQ(lists(*partial), Lists({1000}, {}));
   EXPECT_TRUE(MvErrorState::reports().empty());
 
   fake::calls().failCopyAt = -1;
   MvAutoPtr<MvKMBrepOnFly> target = make();
   target->appendKmEntity(tags({50}), 1);
   *target = *src;
-  EXPECT_EQ(toStd(target->kmEntity()), (std::vector<int>{50, 1001, 1002, 1003}));
-  EXPECT_EQ(toStd(target->kmUnCleanedEntity()), std::vector<int>{1004});
+  EXPECT_EQ(lists(*target), Lists({50, 1001, 1002, 1003}, {1004}));
   EXPECT_EQ(target->mvBrep(), brep.get());
 
   // Self-assignment copies each listed entity once.
   *target = *target;
-  EXPECT_EQ(target->kmEntity().length(), 8);
-  EXPECT_EQ(target->kmUnCleanedEntity().length(), 2);
+  EXPECT_EQ(lists(*target), Lists({50, 1001, 1002, 1003, 1005, 1006, 1007, 1008}, {1004, 1009}));
 
   MvBase* out = nullptr;
   EXPECT_EQ(static_cast<const MvBase&>(*src)._clone(out), 1u);
@@ -98,8 +97,7 @@ TEST_F(OnFlyTest, CopiesAndAssignment) {
   EXPECT_EQ(static_cast<MvKMBrepOnFly*>(out)->kmEntity().length(), 3);
 }
 
-// A release callback that unloads the same holder finds it empty: every
-// entity goes back once.
+// A release callback that unloads the same holder finds it empty: every entity goes back once.
 MvKMBrepOnFly* gHolder = nullptr;
 
 TEST_F(OnFlyTest, ReleaseCallbackThatUnloadsTheHolderReleasesEachEntityOnce) {
@@ -117,8 +115,7 @@ TEST_F(OnFlyTest, ReleaseCallbackThatUnloadsTheHolderReleasesEachEntityOnce) {
   gHolder = h.get();
   EXPECT_EQ(h->unloadKmEntity(), 1u);
   EXPECT_EQ(fake::calls().released, (std::vector<std::vector<int>>{{1, 2}, {}, {}, {3}}));
-  EXPECT_EQ(h->kmEntity().length(), 0);
-  EXPECT_EQ(h->kmUnCleanedEntity().length(), 0);
+  EXPECT_EQ(lists(*h), Lists());
 }
 
 }  // namespace

@@ -10,9 +10,8 @@ namespace {
 using Lists = std::vector<std::vector<int>>;
 using PartListTest = fake::LibraryTest;
 
-// Tags and flags stay in step: appending the element's own list doubles it
-// once, and a failed append takes the tag list back (tags without flags would
-// break every later operation).
+// Tags and flags stay in step: appending the element's own list doubles it once, and a failed append takes
+// the tag list back (tags without flags would break every later operation).
 TEST_F(PartListTest, AppendKeepsTagsAndFlagsInStep) {
   MvAutoPtr<MvKMBrep> e = element();
   EXPECT_EQ(e->isEmpty(), 1u);
@@ -122,8 +121,7 @@ TEST_F(PartListTest, CopiesAndAssignmentGoThroughTheCopyCallback) {
   EXPECT_EQ(MvAutoPtr<MvKMBrep>(new MvKMBrep(*src))->isEmpty(), 1u);
   EXPECT_EQ(fake::calls().released, (Lists{{1002}}));
 
-  // Assignment appends copies behind the target's parts; self-assignment
-  // copies each part once.
+  // Assignment appends copies behind the target's parts; self-assignment copies each part once.
   fake::calls().failCopyAt = -1;
   *copy = *src;
   EXPECT_EQ(toStd(copy->kmPart()), (std::vector<int>{1000, 1001, 1003, 1004}));
@@ -203,9 +201,8 @@ TEST_F(PartListTest, DestructionReleasesOwnedPartsWhateverFails) {
   }
 }
 
-// Callbacks that change the very list being copied or released: the work
-// goes on from a snapshot, so nothing freed is read and nothing is released
-// twice.
+// Callbacks that change the very list being copied or released: the work goes on from a snapshot, so nothing
+// freed is read and nothing is released twice.
 MvKMBrep* gSource = nullptr;
 
 TEST_F(PartListTest, CopyCallbackThatGrowsTheSourceCopiesTheOriginalParts) {

@@ -72,8 +72,7 @@ inline std::string readBack(int guise, int format, const std::string& key, int s
   return all;
 }
 
-// Every test starts and ends with a started frustrum holding no stream, and
-// has a scratch folder of its own.
+// Every test starts and ends with a started frustrum holding no stream, and has a scratch folder of its own.
 class FrustrumTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -36,9 +36,8 @@ TEST_F(HeaderTest, WritesTheTextHeaderByteForByte) {
   EXPECT_EQ(readAll(dir / "report.xml"), "<?xml version=\"1.0\" ?><r/>");
 }
 
-// Keys with control characters are refused as bad names (they would break
-// the header's lines); a negative header length is no data; header data
-// holding a NUL byte is written whole.
+// Keys with control characters are refused as bad names (they would break the header's lines); a negative
+// header length is no data; header data holding a NUL byte is written whole.
 TEST_F(HeaderTest, KeysAndHeaderDataAtTheirLimits) {
   const std::string key = dir / "part";
   const struct {

@@ -98,9 +98,8 @@ TEST_F(TransferTest, CloseActionsAndDoubleClose) {
 // Failures of a header write and of fclose on a device that is always full.
 TEST_F(TransferTest, AFullDeviceDropsTheStreamAndKeepsTheFile) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no always-full device like /dev/full (Windows has none)";
-  // Rollback guise and an unknown format add nothing to the key. The header
-  // is flushed at the open, so even a short one fails there, not at the
-  // close, whatever the stdio buffer holds.
+  // Rollback guise and an unknown format add nothing to the key. The header is flushed at the open, so even a
+  // short one fails there, not at the close, whatever the stdio buffer holds.
   for (const std::string& header : {std::string(1 << 17, 'h') + ";", std::string()}) {
     int id = 0, osError = 0;
     EXPECT_EQ(openWrite(MV_GUISE_ROLLBACK, 3, "/dev/full", header, id), MV_FR_WRITE_FAILED);
@@ -114,8 +113,7 @@ TEST_F(TransferTest, AFullDeviceDropsTheStreamAndKeepsTheFile) {
   EXPECT_EQ(id, 1);
 }
 
-// A failure that a system call caused is kept with the system's error
-// number and handed out once.
+// A failure that a system call caused is kept with the system's error number and handed out once.
 TEST_F(TransferTest, ASystemFailureKeepsTheSystemsErrorNumber) {
   int id = 0, osError = -1;
   EXPECT_EQ(openRead(MV_GUISE_TRANSMIT, MV_FORMAT_TEXT, dir / "missing", 0, id), MV_FR_NO_FILE);

@@ -152,9 +152,8 @@ TEST_F(ContainersTest, RefusedOrFailedGrowthLeavesVectorUnchanged) {
   }
 }
 
-// A refused growing access yields the thread's scratch element: what is
-// written there is dropped at the next such access, and a thread that ends
-// holding a written scratch element ends cleanly.
+// A refused growing access yields the thread's scratch element: what is written there is dropped at the next
+// such access, and a thread that ends holding a written scratch element ends cleanly.
 TEST_F(ContainersTest, RefusedGrowingAccessWritesAreDropped) {
   std::thread([] {
     MvVec<MvVec<int>> outer;

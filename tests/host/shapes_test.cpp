@@ -158,9 +158,8 @@ TEST_F(ShapesTest, ReservedRoomAndFailuresThatLeaveTheShapeUnchanged) {
   EXPECT_EQ(shape->triangleCount(), 11);
 }
 
-// The direct copy appends what one addPrimitive per triangle would, and
-// refuses, changing nothing, what it cannot take on: another binding, too
-// little room, a walk of the shape itself.
+// The direct copy appends what one addPrimitive per triangle would, and refuses, changing nothing, what it
+// cannot take on: another binding, too little room, a walk of the shape itself.
 TEST_F(ShapesTest, DirectTriangleCopyMatchesOnePrimitivePerTriangle) {
   MvAutoPtr<MvTriStripSet> source = new MvTriStripSet(kPer, kPer, kPer);
   ASSERT_EQ(addStrip(*source, 0, 5), 1u);

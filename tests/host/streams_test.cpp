@@ -1,5 +1,4 @@
-// Object streams: integer bytes, object records through memory and real
-// files, and damaged input.
+// Object streams: integer bytes, object records through memory and real files, and damaged input.
 #include "host/MvObjectStream.h"
 #include "host/MvPartition.h"
 #include "host/detail/crc32.h"
@@ -21,10 +20,9 @@ constexpr _MvIID kProbeIID = mvMakeIID(0x5E1F0001, 0x7A7A, 0x4B4B, 0x81, 0x82, 0
 constexpr _MvIID kStrangerIID = mvMakeIID(0x5E1F0002, 0x7A7A, 0x4B4B, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88);
 const char* const kBadRecord = "0 <= length && record within stream";
 
-// A streamable object whose record is `toRead` followed by its values; its
-// deserialize reads `toRead` values, so a record can make it read less or
-// more than was written. Its values are left out of a host file's checksum,
-// as a kernel's segment is.
+// A streamable object whose record is `toRead` followed by its values; its deserialize reads `toRead` values,
+// so a record can make it read less or more than was written. Its values are left out of a host file's
+// checksum, as a kernel's segment is.
 struct Probe : MvBase {
   static MvType* s_type;
   explicit Probe(std::vector<int> v = {}, int n = 0) : toRead(n), values(std::move(v)) {}
@@ -115,9 +113,8 @@ TEST_F(StreamsTest, ObjectsRoundTripThroughFile) {
   const std::string path = dir / "objects.mvh";
   writeFile(path, {probe({5, 6, 7}, 3), nullptr, probe({-1}, 1)});
 
-  // Header: magic and version 8.2; records: GUID, length, data (null: zero
-  // GUID and length); trailer: mark, object count, CRC-32 of the bytes
-  // before it without the probes' values.
+  // Header: magic and version 8.2; records: GUID, length, data (null: zero GUID and length); trailer: mark,
+  // object count, CRC-32 of the bytes before it without the probes' values.
   const std::string records[] = {std::string("MV61HOST\x08\0\0\0\x02\0\0\0", 16) + guidBytes(kProbeIID) +
                                      std::string("\x10\0\0\0\x03\0\0\0", 8),
                                  std::string("\x05\0\0\0\x06\0\0\0\x07\0\0\0", 12),
@@ -143,8 +140,7 @@ TEST_F(StreamsTest, ObjectsRoundTripThroughFile) {
   EXPECT_TRUE(MvErrorState::reports().empty());
 }
 
-// Files of older versions have no trailer and are read as they are; newer
-// versions are refused at open.
+// Files of older versions have no trailer and are read as they are; newer versions are refused at open.
 TEST_F(StreamsTest, FileVersions) {
   const struct {
     int major, minor;
@@ -190,9 +186,8 @@ TEST_F(StreamsTest, FileStreamMixesReadsAndWrites) {
   EXPECT_EQ(testfiles::readAll(path).substr(16, 12), std::string("\x01\0\0\0\x14\0\0\0\x03\0\0\0", 12));
 }
 
-// The trailer's checksum is kept in pieces while the file is written; it
-// must equal the CRC-32 of the bytes outside the excluded segments however
-// the stream was patched behind its end. The reference sums bit by bit.
+// The trailer's checksum is kept in pieces while the file is written; it must equal the CRC-32 of the bytes
+// outside the excluded segments however the stream was patched behind its end. The reference sums bit by bit.
 TEST_F(StreamsTest, TrailerChecksumFollowsPatchesAndExcludedSegments) {
   struct Span {
     int at, length;

@@ -1,6 +1,5 @@
-// Recording doubles for the element's kernel callbacks: they remember every
-// call with its arguments, hand out fresh tags for copies, and can be told to
-// fail or throw at a given call.
+// Recording doubles for the element's kernel callbacks: they remember every call with its arguments, hand out
+// fresh tags for copies, and can be told to fail or throw at a given call.
 #ifndef MV_TESTS_FAKE_KERNEL_CALLBACKS_H
 #define MV_TESTS_FAKE_KERNEL_CALLBACKS_H
 
@@ -106,8 +105,7 @@ inline std::ostream& operator<<(std::ostream& os, const Report& r) {
   return os << "(" << r.className << ", " << r.operation << ", " << r.condition << ", " << r.code << ")";
 }
 
-// Library initialised and every registration but the recording release
-// callback cleared for each test.
+// Library initialised and every registration but the recording release callback cleared for each test.
 class LibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {

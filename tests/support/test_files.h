@@ -1,6 +1,5 @@
-// Files and folders the tests share: whole-file reads and writes, and a
-// scratch folder or path of the running test's own ($MV_TEST_TMP, else
-// /tmp), so that suites may run side by side.
+// Files and folders the tests share: whole-file reads and writes, and a scratch folder or path of the running
+// test's own ($MV_TEST_TMP, else /tmp), so that suites may run side by side.
 #ifndef MV_TESTS_SUPPORT_TEST_FILES_H
 #define MV_TESTS_SUPPORT_TEST_FILES_H
 
@@ -38,8 +37,7 @@ inline std::string tempRoot() {
   return dir && *dir ? dir : "/tmp";
 }
 
-// A path under the scratch root unique to this process, since test cases
-// may run in parallel processes.
+// A path under the scratch root unique to this process, since test cases may run in parallel processes.
 inline std::string tempPath(const std::string& name) {
   static const std::string run = std::to_string(std::random_device{}());
   return tempRoot() + "/" + name + "_" + run;
