@@ -79,11 +79,8 @@ inline MvAutoPtr<MvKMBrep> element(std::initializer_list<int> parts = {}, unsign
   return e;
 }
 
-inline std::vector<int> toStd(const MvVec<int>& v) { return std::vector<int>(v.begin(), v.end()); }
-
-inline std::vector<unsigned> toStd(const MvVec<unsigned>& v) {
-  return std::vector<unsigned>(v.begin(), v.end());
-}
+template <class T>
+std::vector<T> toStd(const MvVec<T>& v) { return std::vector<T>(v.begin(), v.end()); }
 
 // The (class, operation, condition, code) of every report of this thread.
 struct Report {
