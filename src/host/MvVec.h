@@ -186,8 +186,9 @@ class MvVecBASE {
 
   // Within the storage the value is placed directly (it may be one of this
   // vector's own elements: nothing moves); only growth takes the general
-  // path, for plain elements from a copy, so that the value's address does
-  // not escape and a caller's variable can stay in a register.
+  // path, for plain elements from a copy passed by value, so that the
+  // value's address does not escape and a caller's variable can stay in a
+  // register.
   unsigned append(const T& value) {
     if (len < allocLen) {
       new (data + len) T(value);
@@ -195,8 +196,7 @@ class MvVecBASE {
       return 1;
     }
     if constexpr (kPlain) {
-      const T copy = value;
-      return append(&copy, 1);
+      return appendCopy(value);
     } else {
       return append(&value, 1);
     }
@@ -322,6 +322,10 @@ class MvVecBASE {
 
  private:
   static constexpr bool kPlain = std::is_trivially_copyable<T>::value;
+
+  // Growth by one plain element, out of line so that a caller's path within
+  // the storage stays short; the copy is taken by value.
+  [[gnu::noinline]] unsigned appendCopy(T copy) { return append(&copy, 1); }
 
   static bool fitsInBlock(long long n) {
     return n <= static_cast<long long>(INT_MAX / sizeof(T));
