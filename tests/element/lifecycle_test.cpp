@@ -6,12 +6,6 @@
 #include <string>
 #include <utility>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 namespace {
 
 // The schema path init takes with the two variables set (null: removed);
@@ -29,22 +23,6 @@ std::string schemaPathWith(const char* support, const char* schema) {
   MvKMBrepLib::fini();
   for (int i = 0; i < 2; ++i) testfiles::setEnv(names[i], saved[i] ? saved[i]->c_str() : nullptr);
   return path;
-}
-
-// The file the library was loaded from; empty if it cannot be told.
-std::string libraryFile() {
-#if defined(_WIN32)
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCSTR>(&MvKMBrepLib::version), &module))
-    return "";
-  char name[MAX_PATH] = {};
-  return std::string(name, GetModuleFileNameA(module, name, MAX_PATH));
-#else
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&MvKMBrepLib::version), &info) == 0) return "";
-  return info.dli_fname;
-#endif
 }
 
 // An extra fini drives the count below zero; the next init brings it to zero and still initialises fully, and the
@@ -87,9 +65,8 @@ TEST(Lifecycle, SchemaDirectoryComesFromTheEnvironment) {
 // The queries read the values stamped behind their markers in the library file.
 TEST(Lifecycle, BuildIdentityIsStampedInTheLibrary) {
   EXPECT_EQ(MvKMBrepLib::status(), 82);  // 'R', a release build
-  const std::string library = libraryFile();
-  ASSERT_FALSE(library.empty());
-  const std::string bytes = testfiles::readAll(library);
+  const std::string bytes = testfiles::readAll(MVKM_LIBRARY_FILE);
+  ASSERT_FALSE(bytes.empty());
   for (const std::string& stamp : {"_______QOB_VERSION_MARKER_______" + std::string(MvKMBrepLib::version()),
                                    "________QOB_BUILD_MARKER________" + std::string(MvKMBrepLib::build()),
                                    std::string("_______QOB_STATUS_MARKER________R")})

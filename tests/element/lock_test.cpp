@@ -14,15 +14,12 @@ const Report kLockReport{"MvKMBrep", "staticLock",
 const Report kUnlockReport{"MvKMBrep", "staticUnlock",
                            "s_pKorvaniteMutex != NULL && s_pKorvaniteMutex->unlock()", 5};
 
-class LockTest : public fake::LibraryTest {
- protected:
-  int depth() const { return MvKMBrep::s_pKorvaniteMutex->heldDepth(); }
-};
+using LockTest = fake::LibraryTest;
 
 TEST_F(LockTest, NestsOnOneThreadAndBlocksOthers) {
   ASSERT_EQ(MvKMBrep::staticLock(0xFFFFFFFF), 1u);
   ASSERT_EQ(MvKMBrep::staticLock(0xFFFFFFFF), 1u);
-  EXPECT_EQ(depth(), 2);
+  EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex->heldDepth(), 2);
 
   std::atomic<bool> removed{false};
   MvAutoPtr<MvKMBrep> other = element({4});
@@ -52,7 +49,7 @@ TEST_F(LockTest, ThrowingReleaseCallbackLeavesTheLockFree) {
   MvAutoPtr<MvKMBrep> e = element({1, 2});
   fake::calls().throwOnRelease = true;
   EXPECT_THROW(e->removePart(0), std::runtime_error);
-  EXPECT_EQ(depth(), 0);
+  EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex->heldDepth(), 0);
 }
 
 TEST(LockWithoutInit, EveryLockingOperationReportsBothMessagesAndWorks) {

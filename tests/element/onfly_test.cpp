@@ -6,10 +6,8 @@ using fake::toStd;
 
 namespace {
 
-class OnFlyTest : public fake::LibraryTest {
- protected:
-  MvAutoPtr<MvKMBrepOnFly> make() { return MvAutoPtr<MvKMBrepOnFly>(new MvKMBrepOnFly()); }
-};
+using OnFlyTest = fake::LibraryTest;
+using Holder = MvAutoPtr<MvKMBrepOnFly>;
 
 // The cleaned and the uncleaned entities.
 using Lists = std::pair<std::vector<int>, std::vector<int>>;
@@ -17,7 +15,7 @@ Lists lists(const MvKMBrepOnFly& h) { return {toStd(h.kmEntity()), toStd(h.kmUnC
 
 TEST_F(OnFlyTest, ListsAndBrepLink) {
   MvKMBrep::setKmReleaseCallback(nullptr);
-  MvAutoPtr<MvKMBrepOnFly> h = make();
+  Holder h(new MvKMBrepOnFly());
   MvAutoPtr<MvBrep> brep(new MvBrep());
   h->setMvBrep(brep);
   h->setMvBrep(brep);  // one reference however often it is set
@@ -54,21 +52,21 @@ TEST_F(OnFlyTest, ListsAndBrepLink) {
   // Without a release callback destruction frees the lists silently.
   MvKMBrep::setKmReleaseCallback(nullptr);
   MvErrorState::clear();
-  make()->appendKmEntity(tags({6}), 1);
+  Holder(new MvKMBrepOnFly())->appendKmEntity(tags({6}), 1);
   EXPECT_TRUE(MvErrorState::reports().empty());
   EXPECT_EQ(fake::calls().released.size(), 6u);
   EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memoryAtStart);
 }
 
 TEST_F(OnFlyTest, CopiesAndAssignment) {
-  MvAutoPtr<MvKMBrepOnFly> src = make();
+  Holder src(new MvKMBrepOnFly());
   MvAutoPtr<MvBrep> brep(new MvBrep());
   src->setMvBrep(brep);
   src->appendKmEntity(tags({1, 2, 3}), 1);
   src->appendKmEntity(tags({9}), 0);
   {
     // No copy callback: nothing is copied, no call through a null pointer.
-    MvAutoPtr<MvKMBrepOnFly> copy(new MvKMBrepOnFly(*src));
+    Holder copy(new MvKMBrepOnFly(*src));
     EXPECT_EQ(lists(*copy), Lists());
     EXPECT_EQ(copy->mvBrep(), brep.get());
     EXPECT_EQ(brep->refCount(), 3);
@@ -76,12 +74,12 @@ TEST_F(OnFlyTest, CopiesAndAssignment) {
   // A failed copy ends the copying; the copies made so far stand, unreported.
   MvKMBrep::setKmCopyCallback(fake::copy);
   fake::calls().failCopyAt = 1;
-  MvAutoPtr<MvKMBrepOnFly> partial(new MvKMBrepOnFly(*src));
+  Holder partial(new MvKMBrepOnFly(*src));
   EXPECT_EQ(lists(*partial), Lists({1000}, {}));
   EXPECT_TRUE(MvErrorState::reports().empty());
 
   fake::calls().failCopyAt = -1;
-  MvAutoPtr<MvKMBrepOnFly> target = make();
+  Holder target(new MvKMBrepOnFly());
   target->appendKmEntity(tags({50}), 1);
   *target = *src;
   EXPECT_EQ(lists(*target), Lists({50, 1001, 1002, 1003}, {1004}));
@@ -109,7 +107,7 @@ TEST_F(OnFlyTest, ReleaseCallbackThatUnloadsTheHolderReleasesEachEntityOnce) {
     }
     return 1;
   });
-  MvAutoPtr<MvKMBrepOnFly> h = make();
+  Holder h(new MvKMBrepOnFly());
   h->appendKmEntity(tags({1, 2}), 1);
   h->appendKmEntity(tags({3}), 0);
   gHolder = h.get();

@@ -89,7 +89,6 @@ class InMemoryTransmitTest : public fake::LibraryTest {
     tinykernel::uninstall();
     fake::LibraryTest::TearDown();
   }
-  // Receives from the start of the stream into the list.
   std::string receive(MvVec<int>& into) {
     EXPECT_TRUE(_stream->seek(0));
     return outcome(MvKMBrep::getKmFromBinaryStream(into));
