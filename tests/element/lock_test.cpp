@@ -4,8 +4,7 @@
 #include <chrono>
 #include <thread>
 
-using fake::element;
-using fake::Report;
+using namespace fake;
 
 namespace {
 

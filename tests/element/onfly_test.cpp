@@ -1,8 +1,6 @@
 #include "support/fake_kernel_callbacks.h"
 
-using fake::Report;
-using fake::tags;
-using fake::toStd;
+using namespace fake;
 
 namespace {
 

@@ -1,9 +1,6 @@
 #include "support/fake_kernel_callbacks.h"
 
-using fake::element;
-using fake::Report;
-using fake::tags;
-using fake::toStd;
+using namespace fake;
 
 namespace {
 

@@ -4,9 +4,7 @@
 #include <string>
 #include <utility>
 
-using fake::element;
-using fake::Report;
-using fake::toStd;
+using namespace fake;
 
 namespace {
 
