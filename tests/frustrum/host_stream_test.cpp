@@ -65,17 +65,6 @@ unsigned split(int count, int* tags, MvVec<int>& parts) {
   return splitResult;
 }
 
-// What a call gave and left: its result, its reports and how often it passed on a failure.
-std::string outcome(unsigned result) {
-  std::string s = "result " + std::to_string(result) + "; ";
-  for (const MvErrorReport& r : MvErrorState::reports()) {
-    s += r.className + "::" + r.operation + ": " + r.condition + " (" + std::to_string(r.code) + "); ";
-  }
-  s += "rethrown " + std::to_string(MvErrorState::rethrowCount());
-  MvErrorState::clear();
-  return s;
-}
-
 // The current host stream is an empty memory stream.
 class InMemoryTransmitTest : public fake::LibraryTest {
  protected:
@@ -91,14 +80,14 @@ class InMemoryTransmitTest : public fake::LibraryTest {
   }
   std::string receive(MvVec<int>& into) {
     EXPECT_TRUE(_stream->seek(0));
-    return outcome(MvKMBrep::getKmFromBinaryStream(into));
+    return fake::outcome(MvKMBrep::getKmFromBinaryStream(into));
   }
   MvAutoPtr<MvMemoryStream> _stream = new MvMemoryStream();
   const mvkm::CurrentHostStream _current{*_stream};
 };
 
 TEST_F(InMemoryTransmitTest, TransmitThenReceiveThroughTheCurrentHostStream) {
-  const auto transmit = [](const MvVec<int>& parts) { return outcome(MvKMBrep::getBinaryStreamFromKm(parts)); };
+  const auto transmit = [](const MvVec<int>& parts) { return fake::outcome(MvKMBrep::getBinaryStreamFromKm(parts)); };
   EXPECT_EQ(transmit(MvVec<int>()),
             "result 0; MvKMBrep::getBinaryStreamFromKm: kmPartList.length() > 0 (5); rethrown 0");
   MvKMBrep::setWriteNominalGeom(2);

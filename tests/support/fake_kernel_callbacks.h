@@ -10,6 +10,7 @@
 
 #include <ostream>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace fake {
@@ -100,6 +101,18 @@ inline std::vector<Report> reports() {
 
 inline std::ostream& operator<<(std::ostream& os, const Report& r) {
   return os << "(" << r.className << ", " << r.operation << ", " << r.condition << ", " << r.code << ")";
+}
+
+// What a call gave and left, as text: its result, every report of this thread and how often a failure was
+// passed on; the reports are cleared.
+inline std::string outcome(unsigned result) {
+  std::string s = "result " + std::to_string(result) + "; ";
+  for (const Report& r : reports()) {
+    s += r.className + "::" + r.operation + ": " + r.condition + " (" + std::to_string(r.code) + "); ";
+  }
+  s += "rethrown " + std::to_string(MvErrorState::rethrowCount());
+  MvErrorState::clear();
+  return s;
 }
 
 // Library initialised and every registration but the recording release callback cleared for each test.
