@@ -6,8 +6,8 @@
 
 #include "MvKMBrep61.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -65,8 +65,7 @@ inline unsigned read(int& count, int*& tags) {
   if (ifail != 0) return 0;
   std::string data;
   char block[7];
-  for (;;) {
-    if (state().readLimit >= 0 && static_cast<int>(data.size()) >= state().readLimit) break;
+  while (state().readLimit < 0 || static_cast<int>(data.size()) < state().readLimit) {
     const int max = sizeof block;
     int got = 0;
     readFromFrustrumFile(&guise, &id, &max, block, &got, &ifail);
@@ -84,7 +83,7 @@ inline unsigned read(int& count, int*& tags) {
   while (in >> word >> tag) received.push_back(tag + 100);
   count = static_cast<int>(received.size());
   tags = static_cast<int*>(std::malloc(sizeof(int) * (received.empty() ? 1 : received.size())));
-  if (!received.empty()) std::memcpy(tags, received.data(), sizeof(int) * received.size());
+  std::copy(received.begin(), received.end(), tags);
   return 1;
 }
 
