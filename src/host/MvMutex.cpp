@@ -4,16 +4,6 @@
 
 namespace {
 
-mv_detail::ThreadKey currentThread() {
-#if defined(__x86_64__) && defined(__linux__)
-  std::uintptr_t self;
-  __asm__("mov %%fs:0, %0" : "=r"(self));
-  return self;
-#else
-  return std::this_thread::get_id();
-#endif
-}
-
 // A timed wait by polling. Timed locks through pthread_mutex_clocklock are
 // not seen by ThreadSanitizer, which then takes their holder's unlock for a
 // fault; the library's own callers wait without limit, so a time-out is rare
@@ -32,7 +22,7 @@ bool tryLockFor(std::mutex& mutex, unsigned msecTimeOut) {
 MvMutex::~MvMutex() = default;
 
 unsigned MvMutex::lock(unsigned msecTimeOut) {
-  const ThreadKey me = currentThread();
+  const ThreadKey me = mv_detail::currentThread();
   if (_owner.load(std::memory_order_relaxed) == me) {
     ++_depth;
     return 1;
@@ -48,7 +38,7 @@ unsigned MvMutex::lock(unsigned msecTimeOut) {
 }
 
 unsigned MvMutex::unlock() {
-  if (_owner.load(std::memory_order_relaxed) != currentThread()) return 0;
+  if (_owner.load(std::memory_order_relaxed) != mv_detail::currentThread()) return 0;
   if (--_depth == 0) {
     _owner.store(ThreadKey(), std::memory_order_relaxed);
     _mutex.unlock();
@@ -57,5 +47,5 @@ unsigned MvMutex::unlock() {
 }
 
 int MvMutex::heldDepth() const {
-  return _owner.load(std::memory_order_relaxed) == currentThread() ? _depth : 0;
+  return _owner.load(std::memory_order_relaxed) == mv_detail::currentThread() ? _depth : 0;
 }

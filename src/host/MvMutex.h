@@ -15,8 +15,14 @@ namespace mv_detail {
 // The thread pointer, which the x86-64 ABI keeps at %fs:0: one load instead
 // of a library call; 0 is no thread.
 using ThreadKey = std::uintptr_t;
+inline ThreadKey currentThread() {
+  std::uintptr_t self;
+  __asm__("mov %%fs:0, %0" : "=r"(self));
+  return self;
+}
 #else
 using ThreadKey = std::thread::id;
+inline ThreadKey currentThread() { return std::this_thread::get_id(); }
 #endif
 }  // namespace mv_detail
 
@@ -36,6 +42,21 @@ class MV61_API MvMutex {
   virtual unsigned unlock();
   // How many times the calling thread holds the mutex (0 when it does not).
   int heldDepth() const;
+
+  // A nested lock and unlock without a call: relock() takes one more level
+  // of a hold the calling thread has; unlockNested() gives up a level that
+  // is not its last. Both are false, and change nothing, otherwise: lock()
+  // and unlock() then do the work.
+  bool relock() {
+    if (_owner.load(std::memory_order_relaxed) != mv_detail::currentThread()) return false;
+    ++_depth;
+    return true;
+  }
+  bool unlockNested() {
+    if (_depth < 2 || _owner.load(std::memory_order_relaxed) != mv_detail::currentThread()) return false;
+    --_depth;
+    return true;
+  }
 
  private:
   using ThreadKey = mv_detail::ThreadKey;

@@ -129,16 +129,23 @@ TEST_F(ErrorMutexTest, ReportsArePerThreadAndCanThrow) {
 
 TEST_F(ErrorMutexTest, MutexRecursionTimeOutAndOwnership) {
   MvMutex m;
+  EXPECT_FALSE(m.relock());
   EXPECT_EQ(m.lock(0), 1u);
+  EXPECT_FALSE(m.unlockNested());
   EXPECT_EQ(m.lock(MvMutex::kInfinite), 1u);
-  EXPECT_EQ(m.heldDepth(), 2);
+  EXPECT_TRUE(m.relock());
+  EXPECT_EQ(m.heldDepth(), 3);
   // Another thread can neither unlock it nor take it within 50 ms.
   std::thread([&m] {
+    EXPECT_FALSE(m.relock());
+    EXPECT_FALSE(m.unlockNested());
     EXPECT_EQ(m.unlock(), 0u);
     EXPECT_EQ(m.lock(50), 0u);
   }).join();
-  EXPECT_EQ(m.heldDepth(), 2);
+  EXPECT_EQ(m.heldDepth(), 3);
+  EXPECT_TRUE(m.unlockNested());
   EXPECT_EQ(m.unlock(), 1u);
+  EXPECT_FALSE(m.unlockNested());
   EXPECT_EQ(m.unlock(), 1u);
   EXPECT_EQ(m.unlock(), 0u);
 }
