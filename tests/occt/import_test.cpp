@@ -82,7 +82,9 @@ TEST_F(Import, BrepAndIgesFilesGiveOnePart) {
     ASSERT_EQ(owned.tags.size(), 1u);
     kocct::Part part;
     ASSERT_TRUE(kocct::getPart(owned.tags[0], part));
-    EXPECT_EQ(part.name, f.name ? f.name : part.name);
+    if (f.name) {
+      EXPECT_EQ(part.name, f.name);
+    }
     EXPECT_EQ(part.faceColors.size(), f.colorEntries);
     for (const kocct::Rgba& c : part.faceColors) EXPECT_FALSE(c.isSet());
     EXPECT_EQ(kocct::faceCount(owned.tags[0]), 7);
