@@ -88,15 +88,17 @@ MvKMBrep::MvKMBrep() = default;
 unsigned MvKMBrep::isEmpty() const { return _vKMPartList.length() == 0 ? 1u : 0u; }
 
 unsigned MvKMBrep::appendKmPart(const MvVec<int>& kmPartList, unsigned bHasOwner) {
-  // One part where both lists have room: two stores that cannot fail, so no
-  // rollback is needed (the frequent case of parts added one at a time).
-  if (kmPartList.length() == 1 && _vKMPartList.length() < _vKMPartList.allocatedLength() &&
-      _vbHasOwnerFlagList.length() < _vbHasOwnerFlagList.allocatedLength()) {
+  // One part where both lists are in step and have room: two stores that
+  // cannot fail and keep them in step, so no rollback and no check is
+  // needed (the frequent case of parts added one at a time).
+  const int n = _vKMPartList.length();
+  if (kmPartList.length() == 1 && n == _vbHasOwnerFlagList.length() && n < _vKMPartList.allocatedLength() &&
+      n < _vbHasOwnerFlagList.allocatedLength()) {
     _vKMPartList.append(kmPartList[0]);
     _vbHasOwnerFlagList.append(bHasOwner);
-  } else if (!appendParts(_vKMPartList, _vbHasOwnerFlagList, kmPartList, bHasOwner)) {
-    return 0;
+    return 1;
   }
+  if (!appendParts(_vKMPartList, _vbHasOwnerFlagList, kmPartList, bHasOwner)) return 0;
   if (_vKMPartList.length() != _vbHasOwnerFlagList.length()) return mvkm::fail("appendKmPart", kInvariant);
   return 1;
 }
