@@ -1,15 +1,19 @@
 #include "support/fake_kernel_callbacks.h"
 #include "support/test_files.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
+
+using namespace fake;
 
 namespace {
 
-// The schema path init takes with the two variables set (null: removed);
-// the variables are put back afterwards.
+// The schema path init takes with the two variables set (null: removed); they are put back afterwards.
 std::string schemaPathWith(const char* support, const char* schema) {
   const char* const names[] = {"MV_KORV_SUPPORT_PATH", "K_SCHEMA"};
   const char* const values[] = {support, schema};
@@ -94,8 +98,7 @@ TEST_F(TypeIdentityTest, RecordsQueriesAndCreationByType) {
   EXPECT_EQ(e->isOfExactType(twin), 0u);
   EXPECT_EQ(e->isOfType(twin), 0u);
 
-  // The holder is created by type only once the host registered it; a second
-  // registration keeps the first record, a second removal is harmless.
+  // The holder is created by type once the host registered it; registering or removing twice is harmless.
   const MvGUID holderGuid(mvMakeIID(0x873A70E1, 0x2AC9, 0x11D1, 0x9B, 0x6B, 0x00, 0x80, 0xC7, 0xBB, 0x59, 0x97));
   EXPECT_EQ(MvType::createInstance(holderGuid), nullptr);
   MvKMBrepOnFly::constructType();
@@ -117,8 +120,7 @@ TEST_F(TypeIdentityTest, RecordsQueriesAndCreationByType) {
   MvHeap::disarm();
 }
 
-// _clone copies through the copy constructor; it gives 0 and a null result
-// without memory and when the copy constructor throws.
+// _clone copies through the copy constructor; without memory or when that throws it gives 0 and null.
 TEST_F(TypeIdentityTest, CloneCopiesThroughTheCopyConstructor) {
   MvKMBrep::setKmCopyCallback(fake::copy);
   MvAutoPtr<MvKMBrep> e = fake::element({5, 6}, 1);
@@ -140,6 +142,67 @@ TEST_F(TypeIdentityTest, CloneCopiesThroughTheCopyConstructor) {
   out = clone.get();
   EXPECT_EQ(asBase._clone(out), 0u);
   EXPECT_EQ(out, nullptr);
+}
+
+const Report kLockReport{"MvKMBrep", "staticLock",
+                         "s_pKorvaniteMutex != NULL && s_pKorvaniteMutex->lock(msecTimeOut)", 5};
+const Report kUnlockReport{"MvKMBrep", "staticUnlock",
+                           "s_pKorvaniteMutex != NULL && s_pKorvaniteMutex->unlock()", 5};
+
+using LockTest = fake::LibraryTest;
+
+TEST_F(LockTest, NestsOnOneThreadAndBlocksOthers) {
+  ASSERT_EQ(MvKMBrep::staticLock(0xFFFFFFFF), 1u);
+  ASSERT_EQ(MvKMBrep::staticLock(0xFFFFFFFF), 1u);
+  EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex->heldDepth(), 2);
+
+  std::atomic<bool> removed{false};
+  MvAutoPtr<MvKMBrep> other = element({4});
+  std::thread worker([&] { removed = other->removeAllParts() == 1; });  // needs the lock
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(removed.load());
+
+  element();  // the holder can destroy an element, whose destructor locks again
+
+  EXPECT_EQ(MvKMBrep::staticUnlock(), 1u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(removed.load());
+  EXPECT_EQ(MvKMBrep::staticUnlock(), 1u);
+  worker.join();
+  EXPECT_TRUE(removed.load());
+  EXPECT_EQ(other->isEmpty(), 1u);
+  EXPECT_TRUE(MvErrorState::reports().empty());
+
+  // Unlocking a lock this thread does not hold fails with its report.
+  EXPECT_EQ(MvKMBrep::staticUnlock(), 0u);
+  EXPECT_EQ(fake::reports(), std::vector<Report>{kUnlockReport});
+}
+
+// The reliability suite's fault paths run removeAllParts, the destructor and a thrown report this way.
+TEST_F(LockTest, ThrowingReleaseCallbackLeavesTheLockFree) {
+  MvAutoPtr<MvKMBrep> e = element({1, 2});
+  fake::calls().throwOnRelease = true;
+  EXPECT_THROW(e->removePart(0), std::runtime_error);
+  EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex->heldDepth(), 0);
+}
+
+TEST(LockWithoutInit, EveryLockingOperationReportsBothMessagesAndWorks) {
+  fake::reset();
+  ASSERT_EQ(MvKMBrep::s_pKorvaniteMutex, nullptr);
+  MvAutoPtr<MvKMBrep> e = element({3, 4});
+  // Serialising without callbacks is refused before it would lock: one report only.
+  EXPECT_EQ(e->serialize(*MvAutoPtr<MvMemoryStream>(new MvMemoryStream())), 0u);
+  EXPECT_EQ(fake::reports().size(), 1u);
+
+  MvErrorState::clear();
+  MvKMBrep::setKmReleaseCallback(fake::release);
+  EXPECT_EQ(e->removePart(0), 1u);
+  EXPECT_EQ(fake::reports(), (std::vector<Report>{kLockReport, kUnlockReport}));
+  MvErrorState::clear();
+  e = nullptr;  // destructor and removeAllParts: two levels
+  EXPECT_EQ(fake::reports(), (std::vector<Report>{kLockReport, kLockReport, kUnlockReport, kUnlockReport}));
+  EXPECT_EQ(fake::calls().released, (std::vector<std::vector<int>>{{3}, {4}}));
+  fake::reset();
 }
 
 }  // namespace

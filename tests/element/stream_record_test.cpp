@@ -42,8 +42,7 @@ class StreamRecordTest : public fake::LibraryTest {
   }
 };
 
-// Records hold version 1, the kernel's version, the segment length and the
-// segment; an element without parts is written with length 0 and read back empty.
+// Records hold version 1, the kernel's version, the segment length and the segment; no parts: length 0.
 TEST_F(StreamRecordTest, RecordsRoundTrip) {
   MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());
   ASSERT_EQ(element({7, 9, 11})->serialize(*s), 1u);
@@ -140,9 +139,8 @@ TEST_F(StreamRecordTest, Refusals) {
   }
 }
 
-// Read through the object stream, which knows where the record ends, a
-// length of 0 is an element without parts only when the record ends there:
-// a length zeroed in front of a segment is damage, not an empty element.
+// Read through the object stream, which knows where the record ends, a length of 0 means no parts only
+// when the record ends there: a length zeroed in front of a segment is damage, not an empty element.
 TEST_F(StreamRecordTest, ZeroLengthIsNoPartsOnlyAtTheRecordEnd) {
   const struct {
     std::vector<int> parts;

@@ -1,5 +1,4 @@
-// Helpers shared by the frustrum's tests: a scratch directory, file
-// contents, and the frustrum entry points called with plain values.
+// Helpers shared by the frustrum's tests: a scratch folder, file contents, entry points called with plain values.
 #ifndef MV_TESTS_FRUSTRUM_TEST_UTIL_H
 #define MV_TESTS_FRUSTRUM_TEST_UTIL_H
 

@@ -1,7 +1,5 @@
-// Streams without a key, whose bytes go to and come from the current host stream; and the element's in-memory
-// transmit and receive through them, with the registered write, read, split and memory-release callbacks,
-// driven by the small test kernel that transmits tags as text through host-stream records; and graphical-output
-// segments handed to the host's callback.
+// Streams without a key, on the current host stream; the element's in-memory transmit and receive through
+// them with the registered callbacks and the test kernel; graphical-output segments handed to the host.
 #include "frustrum_test_util.h"
 #include "support/fake_kernel_callbacks.h"
 #include "support/frustrum_kernel.h"

@@ -1,5 +1,4 @@
-// Tri-strip sets and their triangle iterator, strips read through
-// iterators, reserved room, materials, node attributes and polyline sets.
+// Tri-strip sets, their triangle iterator, strips read through iterators, reserved room, attributes, polylines.
 #include "host/MvShapes.h"
 #include "host_test_util.h"
 
@@ -35,8 +34,7 @@ unsigned addStrip(MvTriStripSet& shape, int first, int n) {
                         run(first, n, 3, 300).data(), n);
 }
 
-// The vertex numbers of a triangle's corners, checked against their other
-// data (zeros where the shape holds none).
+// The vertex numbers of a triangle's corners, checked against their other data (zeros where the shape has none).
 std::array<int, 3> corners(const MvTriangle* t, bool bound) {
   std::array<int, 3> ids{-1, -1, -1};
   for (int c = 0; t && c < 3; ++c) {

@@ -64,8 +64,7 @@ class StreamsTest : public HostTest {
     _probeType.reset(Probe::s_type);
   }
 
-  // Reads the next object and checks that it is a Probe with these values;
-  // gives the bytes its record had left after the count (-2: no Probe).
+  // Reads a Probe with these values; gives the bytes its record had left after the count (-2: no Probe).
   static int expectProbe(MvObjectStream& s, const std::vector<int>& values) {
     MvAutoPtr<MvBase> obj;
     EXPECT_EQ(s.readObject(obj), 1u);
@@ -166,8 +165,7 @@ TEST_F(StreamsTest, FileVersions) {
 }
 
 TEST_F(StreamsTest, FileStreamMixesReadsAndWrites) {
-  // A created file is read and written through one C stream: every switch
-  // between the two must reposition it, or bytes land in the wrong place.
+  // A created file is read and written through one C stream: every switch must reposition it.
   const std::string path = dir / "mixed.mvh";
   MvAutoPtr<MvFileStream> f = MvFileStream::create(path.c_str());
   ASSERT_NE(f.get(), nullptr);

@@ -103,8 +103,7 @@ inline std::ostream& operator<<(std::ostream& os, const Report& r) {
   return os << "(" << r.className << ", " << r.operation << ", " << r.condition << ", " << r.code << ")";
 }
 
-// What a call gave and left, as text: its result, every report of this thread and how often a failure was
-// passed on; the reports are cleared.
+// What a call gave and left, as text: its result, this thread's reports (then cleared) and the rethrow count.
 inline std::string outcome(unsigned result) {
   std::string s = "result " + std::to_string(result) + "; ";
   for (const Report& r : reports()) {
