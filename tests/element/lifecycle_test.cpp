@@ -29,8 +29,7 @@ std::string schemaPathWith(const char* support, const char* schema) {
   return path;
 }
 
-// An extra fini drives the count below zero; the next init brings it to zero and still initialises fully, and the
-// fini after it tears down.
+// An extra fini drives the count below zero; the next init brings it to zero and still initialises fully.
 TEST(Lifecycle, InitAndFiniAreCounted) {
   // Calls (+ init, - fini), then whether the schema path, the kernel lock and the element's type record exist.
   const std::pair<const char*, bool> steps[] = {{"", false}, {"++-", true}, {"-", false}, {"-+", true},
@@ -51,12 +50,10 @@ TEST(Lifecycle, InitAndFiniAreCounted) {
 TEST(Lifecycle, SchemaDirectoryComesFromTheEnvironment) {
   const std::string longDir(700, 'd');
   const struct {
-    const char* support;
-    const char* schema;
+    const char *support, *schema;
     std::string expected;
   } cases[] = {
-      {nullptr, nullptr, "/"},
-      {"/opt/support", "/opt/schema", "/opt/support"},
+      {nullptr, nullptr, "/"}, {"/opt/support", "/opt/schema", "/opt/support"},
       {nullptr, "/opt/schema/", "/opt/schema/"},
 #if !defined(_WIN32)
       {"", "/opt/schema", ""},  // set to an empty text counts as set
@@ -117,7 +114,6 @@ TEST_F(TypeIdentityTest, RecordsQueriesAndCreationByType) {
   // Creation fails cleanly without memory.
   MvHeap::failAt(0);
   EXPECT_EQ(MvKMBrep::createInstance(), nullptr);
-  MvHeap::disarm();
 }
 
 // _clone copies through the copy constructor; without memory or when that throws it gives 0 and null.
@@ -146,8 +142,7 @@ TEST_F(TypeIdentityTest, CloneCopiesThroughTheCopyConstructor) {
 
 const Report kLockReport{"MvKMBrep", "staticLock",
                          "s_pKorvaniteMutex != NULL && s_pKorvaniteMutex->lock(msecTimeOut)", 5};
-const Report kUnlockReport{"MvKMBrep", "staticUnlock",
-                           "s_pKorvaniteMutex != NULL && s_pKorvaniteMutex->unlock()", 5};
+const Report kUnlockReport{"MvKMBrep", "staticUnlock", "s_pKorvaniteMutex != NULL && s_pKorvaniteMutex->unlock()", 5};
 
 using LockTest = fake::LibraryTest;
 

@@ -71,10 +71,9 @@ TEST_F(PartListTest, RemovingReleasesOnlyOwnedParts) {
   EXPECT_EQ(e->kmPart().length(), 5);
 
   MvKMBrep::setKmReleaseCallback(fake::release);
-  for (int bad : {-1, 5}) {
+  for (int bad : {-1, 5})
     EXPECT_EQ(outcome(e->removePart(bad)),
               "result 0; MvKMBrep::removePart: i>=0 && i<_vKMPartList.length() (5); rethrown 0");
-  }
   EXPECT_EQ(e->removePart(1), 1u);  // foreign: nothing released
   EXPECT_EQ(e->removePart(0), 1u);
   EXPECT_EQ(fake::calls().released, (Lists{{7}}));
@@ -241,8 +240,7 @@ TEST_F(OnFlyTest, ListsAndBrepLink) {
   // A removed entity leaves the holder's care: never released.
   h->removeKmEntity(0, 1);
   h->removeKmEntity(9, 1);  // reported by the vector
-  EXPECT_EQ(fake::reports().back(),
-            (Report{"MvVecBase", "remove", "MvVecBASE<T,S>::remove() -- start>=this->len .", 1}));
+  EXPECT_EQ(reports().back(), (Report{"MvVecBase", "remove", "MvVecBASE<T,S>::remove() -- start>=this->len .", 1}));
   EXPECT_EQ(h->unloadKmEntity(), 1u);
   EXPECT_EQ(h->mvBrep(), brep.get());
   EXPECT_EQ(h->unloadKmEntity(), 1u);  // empty: still two calls, with 0 and null

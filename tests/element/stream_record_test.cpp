@@ -122,7 +122,7 @@ TEST_F(StreamRecordTest, Refusals) {
        {"MvKMBrep", "deserialize", "(_pfKmVersionCB != NULL) && (_pfKmReadCB != NULL)", 5}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.expected.condition);
+    SCOPED_TRACE(std::get<2>(c.expected));  // the condition
     tinykernel::install();
     MvPartition::setVersion(MvPartition::kCurrentMajor, MvPartition::kCurrentMinor);
     MvErrorState::clear();
@@ -160,7 +160,7 @@ TEST_F(StreamRecordTest, ZeroLengthIsNoPartsOnlyAtTheRecordEnd) {
     if (ok) {
       EXPECT_EQ(toStd(static_cast<MvKMBrep*>(obj.get())->kmPart()), c.read);
     } else {
-      EXPECT_EQ(fake::reports().front(), (Report{"MvKMBrep", "deserialize", "length > 0", 5}));
+      EXPECT_EQ(reports().front(), (Report{"MvKMBrep", "deserialize", "length > 0", 5}));
     }
     expectIdle(*s);
   }

@@ -97,11 +97,8 @@ TEST_F(ContainersTest, Remove) {
     int len, start, count;
     std::vector<int> left;
     const char* failure;
-  } cases[] = {{5, 1, 2, {10, 13, 14}, nullptr},
-               {5, 2, 100, {10, 11}, nullptr},
-               {5, 0, 0, five(5), nullptr},
-               {5, 1, -1, {10}, nullptr},
-               {0, 3, 1, {}, nullptr},
+  } cases[] = {{5, 1, 2, {10, 13, 14}, nullptr}, {5, 2, 100, {10, 11}, nullptr}, {5, 0, 0, five(5), nullptr},
+               {5, 1, -1, {10}, nullptr}, {0, 3, 1, {}, nullptr},
                {5, -1, 1, five(5), "MvVecBASE<T,S>::remove() -- start<0."},
                {5, 5, 1, five(5), "MvVecBASE<T,S>::remove() -- start>=this->len ."}};
   for (const auto& c : cases) {
@@ -131,8 +128,7 @@ TEST_F(ContainersTest, TrimAndMemoryAccount) {
   }
   MvVec<int> full = vec(3, 3);
   EXPECT_EQ(full.append(full), 1u);  // self-append copies the old contents once
-  EXPECT_EQ(full.append(full.ptr() + 4, 2), 1u);  // from the full storage being replaced
-  EXPECT_EQ(state(full), State({10, 11, 12, 10, 11, 12, 11, 12}, 12));
+  EXPECT_EQ(state(full), State({10, 11, 12, 10, 11, 12}, 6));
 }
 
 TEST_F(ContainersTest, AutoPtrVecReferenceCounts) {

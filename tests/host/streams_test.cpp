@@ -24,7 +24,7 @@ const char* const kBadRecord = "0 <= length && record within stream";
 // so a record can make it read less or more than was written. Its values are left out of a host file's
 // checksum, as a kernel's segment is.
 struct Probe : MvBase {
-  static MvType* s_type;
+  static inline MvType* s_type = nullptr;
   explicit Probe(std::vector<int> v = {}, int n = 0) : toRead(n), values(std::move(v)) {}
   const MvType& type() const override { return *s_type; }
   unsigned isStreamable() const override { return 1; }
@@ -48,7 +48,6 @@ struct Probe : MvBase {
   int toRead;
   std::vector<int> values;
 };
-MvType* Probe::s_type = nullptr;
 
 MvAutoPtr<Probe> probe(std::vector<int> values, int toRead) { return new Probe(std::move(values), toRead); }
 
@@ -195,8 +194,7 @@ TEST_F(StreamsTest, TrailerChecksumFollowsPatchesAndExcludedSegments) {
     int bytes;
     std::vector<Span> patches, excluded;
   } cases[] = {
-      {"appended only", 200000, {}, {}},
-      {"whole chunks", 4 * 65536 - 16, {}, {}},
+      {"appended only", 200000, {}, {}}, {"whole chunks", 4 * 65536 - 16, {}, {}},
       {"patched", 200000, {{20, 4}, {65530, 12}, {199990, 10}}, {}},
       {"excluded", 200000, {}, {{100, 70000}, {131072, 65536}, {150000, 10}}},
       {"patched and excluded", 300000, {{70000, 100000}}, {{60000, 20000}, {250000, 50016}}},

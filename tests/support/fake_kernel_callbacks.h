@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace fake {
@@ -83,32 +83,21 @@ inline MvAutoPtr<MvKMBrep> element(std::initializer_list<int> parts = {}, unsign
 template <class T>
 std::vector<T> toStd(const MvVec<T>& v) { return std::vector<T>(v.begin(), v.end()); }
 
-// The (class, operation, condition, code) of every report of this thread.
-struct Report {
-  std::string className, operation, condition;
-  int code;
-  bool operator==(const Report& o) const {
-    return className == o.className && operation == o.operation && condition == o.condition && code == o.code;
-  }
-};
+// A report's class, operation, condition and code.
+using Report = std::tuple<std::string, std::string, std::string, int>;
 
+// Every report of this thread.
 inline std::vector<Report> reports() {
   std::vector<Report> out;
-  for (const MvErrorReport& r : MvErrorState::reports())
-    out.push_back(Report{r.className, r.operation, r.condition, r.code});
+  for (const MvErrorReport& r : MvErrorState::reports()) out.emplace_back(r.className, r.operation, r.condition, r.code);
   return out;
-}
-
-inline std::ostream& operator<<(std::ostream& os, const Report& r) {
-  return os << "(" << r.className << ", " << r.operation << ", " << r.condition << ", " << r.code << ")";
 }
 
 // What a call gave and left, as text: its result, this thread's reports (then cleared) and the rethrow count.
 inline std::string outcome(unsigned result) {
   std::string s = "result " + std::to_string(result) + "; ";
-  for (const Report& r : reports()) {
+  for (const MvErrorReport& r : MvErrorState::reports())
     s += r.className + "::" + r.operation + ": " + r.condition + " (" + std::to_string(r.code) + "); ";
-  }
   s += "rethrown " + std::to_string(MvErrorState::rethrowCount());
   MvErrorState::clear();
   return s;
