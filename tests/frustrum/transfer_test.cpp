@@ -61,13 +61,11 @@ TEST_F(TransferTest, BlocksOfAnySizeRoundTripAndAJournalIsOnDiskAfterEveryWrite)
   int id = 0;
   ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, dir / "big", "A=1;", id), 0);
   const std::size_t sizes[] = {4096, 1, 70000, 333, 65536, 4095};
-  for (std::size_t at = 0, k = 0; at < data.size(); at += sizes[k++ % 6]) {
+  for (std::size_t at = 0, k = 0; at < data.size(); at += sizes[k++ % 6])
     ASSERT_EQ(writeTo(MV_GUISE_TRANSMIT, id, data.substr(at, sizes[k % 6])), 0);
-  }
   ASSERT_EQ(closeStream(MV_GUISE_TRANSMIT, id, 1), 0);
-  for (int maxCount : {4096, 100000, 7}) {
+  for (int maxCount : {4096, 100000, 7})
     EXPECT_TRUE(readBack(MV_GUISE_TRANSMIT, MV_FORMAT_BINARY, dir / "big", 1, maxCount) == data) << maxCount;
-  }
 
   // A journal is on disk after every write: past one buffer's worth, then a few bytes more.
   ASSERT_EQ(openWrite(MV_GUISE_JOURNAL, MV_FORMAT_BINARY, dir / "log", "", id), 0);
@@ -99,7 +97,6 @@ TEST_F(TransferTest, CloseActionsAndDoubleClose) {
   EXPECT_EQ(closeStream(MV_GUISE_TRANSMIT, id, 2), 0);
 }
 
-// Failures of a header write and of fclose on a device that is always full.
 TEST_F(TransferTest, AFullDeviceDropsTheStreamAndKeepsTheFile) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no always-full device like /dev/full (Windows has none)";
   // Rollback guise and an unknown format add nothing to the key. The header is flushed at the open, so even a

@@ -219,18 +219,16 @@ TEST_F(StreamsTest, TrailerChecksumFollowsPatchesAndExcludedSegments) {
       for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>((done + i) * 131 % 251);
       ASSERT_TRUE(out->writeBytes(block.data(), std::min(c.bytes - done, static_cast<int>(block.size()))));
     }
-    for (const Span& p : c.patches) {
+    for (const Span& p : c.patches)
       ASSERT_TRUE(out->seek(p.at) && out->writeBytes(std::string(p.length, '\xA5').data(), p.length));
-    }
     for (const Span& e : c.excluded) out->excludeFromChecksum(e.at, e.length);
     ASSERT_TRUE(out->close());
     const std::string bytes = testfiles::readAll(path);
     ASSERT_EQ(bytes.size(), 16u + c.bytes + 16u);
     const std::string body = bytes.substr(0, bytes.size() - 16);
     std::vector<bool> skip(body.size(), false);
-    for (const Span& e : c.excluded) {
+    for (const Span& e : c.excluded)
       for (int i = e.at; i < e.at + e.length && i < static_cast<int>(body.size()); ++i) skip[i] = true;
-    }
     const std::uint32_t crc = reference(body, skip);
     EXPECT_EQ(bytes.substr(body.size() + 12), std::string(reinterpret_cast<const char*>(&crc), 4));
     EXPECT_EQ(mv_detail::crc32Update(0, body.data(), body.size()), reference(body, std::vector<bool>(body.size())));
