@@ -1,6 +1,5 @@
-// Random sequences of frustrum calls and moves of the current host stream,
-// with random arguments, checked call by call against a model of the stream
-// table (ids taken, streams open with their guise and direction) and of the
+// Random sequences of frustrum calls and moves of the current host stream, with random arguments, checked call by
+// call against a model of the stream table (ids taken, streams open with their guise and direction) and of the
 // current host stream (its bytes, position and segment end).
 #include "base/current_host_stream.h"
 #include "frustrum/MvFrustrum.h"
@@ -73,8 +72,7 @@ class Run {
     } else if (!hasKey || writing) {
       FUZZ_CHECK(ifail == MV_FR_OK);
     } else {
-      // Whether the file exists and what its header holds is the file
-      // system's: the open succeeds or says why not.
+      // Whether the file exists and what its header holds is the file system's: the open succeeds or says why not.
       FUZZ_CHECK(ifail == MV_FR_OK || ifail == MV_FR_NO_FILE || ifail == MV_FR_END_OF_DATA ||
                  ifail == MV_FR_READ_FAILED);
     }

@@ -1,9 +1,7 @@
-// Opening an arbitrary file for reading with the header skip, then reading
-// it to its end. A model of the skip says which bytes the kernel must get:
-// the file is read in lines of at most 287 characters; a first line that is
-// not the first banner line means there is no header (everything is
-// delivered), otherwise everything after the end-of-header line is; a file
-// that ends first makes the open fail with status 4.
+// Opening an arbitrary file for reading with the header skip, then reading it to its end. A model of the skip says
+// which bytes the kernel must get: the file is read in lines of at most 287 characters; a first line that is not
+// the first banner line means there is no header (everything is delivered), otherwise everything after the
+// end-of-header line is; a file that ends first makes the open fail with status 4.
 #include "frustrum/MvFrustrum.h"
 #include "fuzz_check.h"
 
@@ -13,8 +11,7 @@ constexpr int kGuise = MV_GUISE_TRANSMIT;
 constexpr int kFormat = MV_FORMAT_TEXT;
 constexpr int kKeep = 1;
 
-// The first line of every header, as the frustrum writes it (the unit tests
-// check the whole header byte for byte).
+// The first line of every header, as the frustrum writes it (the unit tests check the whole header byte for byte).
 const std::string kBanner = "**ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz" + std::string(26, '*') + "\n";
 
 // Whether the C string at the start of `piece` begins with `prefix`.

@@ -1,8 +1,7 @@
-// The host object stream reads an arbitrary file: MvFileStream::open, then
-// readObject until the end, with both element types registered and the
-// sample kernel receiving. Every read ends (the stream moves on or stands at
-// its end), every element read is consistent, and once the objects are gone
-// the library is idle and no kernel body is left.
+// The host object stream reads an arbitrary file: MvFileStream::open, then readObject until the end, with both
+// element types registered and the sample kernel receiving. Every read ends (the stream moves on or stands at its
+// end), every element read is consistent, and once the objects are gone the library is idle and no kernel body is
+// left.
 #include "fuzz_check.h"
 
 #include <vector>

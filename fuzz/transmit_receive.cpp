@@ -1,7 +1,6 @@
-// The sample kernel's parse and receive of arbitrary transmit data, in both
-// formats. What parseTransmit accepts is valid, encodes and parses back to
-// equal records; a receive through an in-memory frustrum serving the same
-// bytes creates exactly those bodies, or none when the data is refused.
+// The sample kernel's parse and receive of arbitrary transmit data, in both formats. What parseTransmit accepts is
+// valid, encodes and parses back to equal records; a receive through an in-memory frustrum serving the same bytes
+// creates exactly those bodies, or none when the data is refused.
 #include "fuzz_check.h"
 #include "ksample/kernel.h"
 

@@ -11,8 +11,7 @@ TEST_F(KernelTest, RenderDrawsEveryEdgeBetweenOpenAndClose) {
   const std::vector<fake::Segment>& s = fake::state().segments;
   ASSERT_EQ(s.size(), 14u);
   EXPECT_EQ(s[0], (fake::Segment{0, 0, box, 12, 0, {0.0}, 0, {0}}));
-  // Edge 5 runs along y on the high side of z and the low side of x: it
-  // bounds faces +Z (5) and -X (0).
+  // Edge 5 runs along y on the high side of z and the low side of x: it bounds faces +Z (5) and -X (0).
   EXPECT_EQ(s[1 + 5], (fake::Segment{1, 1, box, 5, 2, {0, 0, 3, 0, 2, 3}, 0, {5, 0}}));
   EXPECT_EQ(s[13], (fake::Segment{2, 0, box, 12, 0, {0.0}, 0, {0}}));
 

@@ -1,5 +1,4 @@
-// Reading models: colours at face, solid and product level, assemblies,
-// units, and the files that must be refused.
+// Reading models: colours at face, solid and product level, assemblies, units, and the files that must be refused.
 #include <BRepTools.hxx>
 #include <IGESControl_Writer.hxx>
 
@@ -54,9 +53,8 @@ TEST_F(Import, UnitsOfTheFileAreHonoured) {
   }
 }
 
-// A BREP file of one solid (the part is named for the file without its
-// extension), and IGES written in its default face mode (the block's faces
-// and no solid): each becomes one part of all the block's faces, uncoloured.
+// A BREP file of one solid (the part is named for the file without its extension), and IGES written in its default
+// face mode (the block's faces and no solid): each becomes one part of all the block's faces, uncoloured.
 TEST_F(Import, BrepAndIgesFilesGiveOnePart) {
   const struct {
     const char* file;

@@ -28,12 +28,10 @@ std::string tempPath(const std::string& name);
 TopoDS_Shape blockWithHole();
 TopoDS_Shape sphere(double r);
 
-// Writes a small STEP model (in millimetres, or the given unit such as
-// "INCH") with every kind of colour and an assembly; fails the test when it
-// cannot. Its parts, in order: "block" twice (an assembly's two instances,
-// the second moved by (0, 50, 0) and turned a quarter about z; product
-// colour red, face 1 green), then the two solids of product "pair" (a 10 mm
-// cube coloured blue as a solid, a cylinder with one face coloured yellow).
+// Writes a small STEP model (in millimetres, or the given unit such as "INCH") with every kind of colour and an
+// assembly; fails the test when it cannot. Its parts, in order: "block" twice (an assembly's two instances, the
+// second moved by (0, 50, 0) and turned a quarter about z; product colour red, face 1 green), then the two solids
+// of product "pair" (a 10 mm cube coloured blue as a solid, a cylinder with one face coloured yellow).
 void writeColoredModel(const std::string& path, const char* unit = "MM");
 // Imports the model file, expecting success; the caller owns the tags.
 std::vector<int> importOk(const std::string& path);

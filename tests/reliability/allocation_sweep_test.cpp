@@ -1,6 +1,5 @@
-// Every allocation of representative operations is made to fail in turn,
-// with failures reported and with reports thrown: the operation succeeds or
-// reports the failure, leaves nothing behind, and the element still works.
+// Every allocation of representative operations is made to fail in turn, with failures reported and with reports
+// thrown: the operation succeeds or reports the failure, leaves nothing behind, and the element still works.
 #include "reliability/reliability_support.h"
 
 #include <functional>
@@ -19,11 +18,9 @@ struct Trial {
   unsigned result = 0;
   std::string why;
 
-  // Runs op under the seam; a thrown MvError counts as a failure. An
-  // operation that got over the failure must have reported it (code 20); one
-  // that failed reported something (maybe a callback's own allocation
-  // failure), or the kernel met it as a frustrum status: no stream record
-  // (10) or no line buffer (99).
+  // Runs op under the seam; a thrown MvError counts as a failure. An operation that got over the failure must have
+  // reported it (code 20); one that failed reported something (maybe a callback's own allocation failure), or the
+  // kernel met it as a frustrum status: no stream record (10) or no line buffer (99).
   bool seam(const std::function<unsigned()>& op) {
     MvErrorState::clear();
     MvErrorState::setThrowOnError(throwing);
@@ -116,8 +113,7 @@ class AllocationSweep : public AppTest, public ::testing::WithParamInterface<boo
     EXPECT_EQ(back[1]->isEmpty(), 1u);
   }
 
-  // A kernel file received into a holder (two cleaned entities, one
-  // uncleaned), which is copied and unloaded.
+  // A kernel file received into a holder (two cleaned entities, one uncleaned), which is copied and unloaded.
   void holder(Trial& t, const std::string& key) {
     int ifail = -1;  // a fresh frustrum, so that every trial allocates the line buffer
     stopFileFrustrum(&ifail);

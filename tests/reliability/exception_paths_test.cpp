@@ -1,7 +1,6 @@
-// Every report path of the element, the frustrum's host-stream transfers,
-// the tessellation and the holder, and bad kernel and host files and element
-// records, one row each, with reports recorded and thrown and with callbacks
-// that throw; no row may leave anything behind.
+// Every report path of the element, the frustrum's host-stream transfers, the tessellation and the holder, and bad
+// kernel and host files and element records, one row each, with reports recorded and thrown and with callbacks that
+// throw; no row may leave anything behind.
 #include "reliability/reliability_support.h"
 
 #include <functional>
@@ -92,8 +91,7 @@ struct Scene {
     EXPECT_EQ(tags, nullptr);
     return status == ksample::kOk;
   }
-  // Opens the bytes as a host file and reads an object, which is not made;
-  // the stream then stands at its end.
+  // Opens the bytes as a host file and reads an object, which is not made; the stream then stands at its end.
   unsigned readHost(const std::string& bytes) {
     testfiles::writeAll(path, bytes);
     MvAutoPtr<MvFileStream> in(MvFileStream::open(path.c_str()));
@@ -307,8 +305,7 @@ const Row kBadFiles[] = {
      [](S& s) { return s.readBytes(s.record.substr(0, 16) + std::string(s.record.size() - 16, '\0')); }},
 };
 
-// Each table runs with reports recorded and with reports thrown; a row ends
-// the same either way.
+// Each table runs with reports recorded and with reports thrown; a row ends the same either way.
 class FaultPaths : public AppTest, public ::testing::WithParamInterface<bool> {
  protected:
   template <size_t N>

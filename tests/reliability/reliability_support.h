@@ -1,6 +1,5 @@
-// Shared pieces of the reliability tests: the sample application brought up
-// per test, and the checks that the library left nothing behind (lock,
-// current host stream, open streams, kernel bodies, memory account).
+// Shared pieces of the reliability tests: the sample application brought up per test, and the checks that the
+// library left nothing behind (lock, current host stream, open streams, kernel bodies, memory account).
 #ifndef MV_TESTS_RELIABILITY_SUPPORT_H
 #define MV_TESTS_RELIABILITY_SUPPORT_H
 

@@ -1,6 +1,5 @@
-// Eight threads at once, each with its own elements and streams, through
-// memory streams, host files, kernel files, copies, tessellation and holders.
-// The suite also runs under ThreadSanitizer (scripts/ci-tsan.sh).
+// Eight threads at once, each with its own elements and streams, through memory streams, host files, kernel files,
+// copies, tessellation and holders. The suite also runs under ThreadSanitizer (scripts/ci-tsan.sh).
 #include "reliability/reliability_support.h"
 
 #include <atomic>
@@ -70,9 +69,8 @@ TEST_F(ThreadStress, EightThreadsRoundTripAtOnce) {
   noteFigure("memory-stream round trips, 8 threads", 8LL * rounds);
 }
 
-// Kernel calls made while a thread ends, from the destructor of a
-// thread_local made before the kernel's error text was first set, still
-// record and read their text.
+// Kernel calls made while a thread ends, from the destructor of a thread_local made before the kernel's error text
+// was first set, still record and read their text.
 std::atomic<int> gCallsAtThreadExit{0};
 
 struct CallsKernelAtThreadExit {

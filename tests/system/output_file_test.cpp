@@ -84,9 +84,8 @@ TEST_F(DemoTool, RefusesTargetsThatAreNotRegularFiles) {
 }
 
 #if !defined(_WIN32)
-// The temporary's name is short: a target name of 255 bytes, the most the
-// system allows, is written. A link is followed: the file it points to is
-// replaced, the link stays.
+// The temporary's name is short: a target name of 255 bytes, the most the system allows, is written. A link is
+// followed: the file it points to is replaced, the link stays.
 TEST_F(DemoTool, WritesTheLongestNameAndThroughALink) {
   writeFile(dir + "/real.mv61", "old");
   std::filesystem::create_symlink("real.mv61", dir + "/link.mv61");
@@ -100,8 +99,7 @@ TEST_F(DemoTool, WritesTheLongestNameAndThroughALink) {
 }
 #endif
 
-// Writers of one target never share a temporary: whenever one succeeds the
-// target is a complete file.
+// Writers of one target never share a temporary: whenever one succeeds the target is a complete file.
 TEST_F(DemoTool, ConcurrentWritersLeaveACompleteFile) {
   const std::string expected = readAll(dir + "/d/demo.mv61");
   constexpr int kWriters = 6;

@@ -51,8 +51,7 @@ inline std::string commandPath(std::string path) {
   return path;
 }
 
-// Runs `exe args`; out and err name the files the output goes to (so that
-// several runs may go on at once).
+// Runs `exe args`; out and err name the files the output goes to (so that several runs may go on at once).
 inline ToolRun runTool(const std::string& exe, const std::string& args, const std::string& out,
                        const std::string& err) {
   const std::string command = commandPath(exe) + " " + args + " >" + out + " 2>" + err;

@@ -29,10 +29,9 @@ void writeHostFile(const std::string& path, int elements, const std::function<Mv
   ASSERT_EQ(out->close(), 1u);
 }
 
-// The demo's outputs, the host file's summary, transmits into kernel files
-// (whose headers name them by the user's key, not by the temporary they
-// were written as), an import back into a host file, the summary as JSON
-// per file and in total, and the help pages.
+// The demo's outputs, the host file's summary, transmits into kernel files (whose headers name
+// them by the user's key, not by the temporary they were written as), an import back into a host
+// file, the summary as JSON per file and in total, and the help pages.
 TEST_F(Tool, DemoInfoTransmitImportAndHelp) {
   const struct {
     const char* args;
@@ -132,29 +131,25 @@ std::string setInt(std::string bytes, std::size_t at, int v) {
 
 class Message : public DemoTool, public ::testing::WithParamInterface<MessageCase> {};
 
-// Every failure is one line in the user's terms (usage errors add the usage
-// text) and leaves no output and no temporary; the library's reports follow
-// only with --verbose.
+// Every failure is one line in the user's terms (usage errors add the usage text) and leaves no output and no
+// temporary; the library's reports follow only with --verbose.
 TEST_P(Message, SaysWhatIsWrong) {
   const MessageCase& c = GetParam();
   ASSERT_EQ(kmbrep("transmit " + dir + "/d/demo.mv61 " + dir + "/both.x_t").exitCode, 0);
   ASSERT_EQ(kmbrep("transmit " + dir + "/d/demo.mv61 " + dir + "/both --binary").exitCode, 0);
   const std::string whole = readAll(dir + "/d/demo.mv61");
-  for (const char* name : {"/host.x_t", "/host.mtl"}) writeFile(dir + name, whole);
-  writeFile(dir + "/empty.mv61", "");
-  writeFile(dir + "/empty.x_t", "");
-  writeFile(dir + "/cut.mv61", whole.substr(0, 100));
-  writeFile(dir + "/corrupt.mv61", "MV61HOST" + std::string(40, '\x7f'));
-  // Host file: header (magic, major, minor) 16 bytes, GUID 16, record
-  // length 4, then the element's version, kernel version and segment length.
+  // Host file: header (magic, major, minor) 16 bytes, GUID 16, record length 4, then the
+  // element's version, kernel version and segment length; a trailer of 16 bytes ends it.
   const std::string older = setInt(whole.substr(0, whole.size() - 16), 12, 1);  // version 8.1, no trailer
-  writeFile(dir + "/older.mv61", older);
-  writeFile(dir + "/unread.mv61", setInt(older, 32, static_cast<int>(older.size()) - 36 + 4) + "abcd");
-  writeFile(dir + "/zeroed.mv61", setInt(whole, 48, 0));
-  writeFile(dir + "/no_trailer.mv61", whole.substr(0, whole.size() - 16));
-  writeFile(dir + "/header_only.mv61", whole.substr(0, 16));
-  writeFile(dir + "/kernel.mv61", setInt(whole, 44, 7));
-  writeFile(dir + "/newer.mv61", setInt(whole, 8, 9));
+  const std::pair<const char*, std::string> files[] = {
+      {"host.x_t", whole}, {"host.mtl", whole}, {"empty.mv61", ""}, {"empty.x_t", ""},
+      {"cut.mv61", whole.substr(0, 100)}, {"corrupt.mv61", "MV61HOST" + std::string(40, '\x7f')},
+      {"older.mv61", older}, {"newer.mv61", setInt(whole, 8, 9)},
+      {"unread.mv61", setInt(older, 32, static_cast<int>(older.size()) - 36 + 4) + "abcd"},
+      {"zeroed.mv61", setInt(whole, 48, 0)}, {"no_trailer.mv61", whole.substr(0, whole.size() - 16)},
+      {"header_only.mv61", whole.substr(0, 16)}, {"kernel.mv61", setInt(whole, 44, 7)},
+  };
+  for (const auto& [name, bytes] : files) writeFile(dir + "/" + name, bytes);
   const ToolRun run = kmbrep(expand(c.args, dir));
   EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
   EXPECT_EQ(c.exitCode == 2 ? run.err.substr(0, run.err.find('\n')) : run.err, expand(c.err, dir));
@@ -250,20 +245,13 @@ TEST_F(Tool, ExportsEveryFormat) {
   EXPECT_NE(readAll(dir + "/m.svg").find(">demo.mv61 \xc2\xb7 24 parts \xc2\xb7 "), std::string::npos);
 }
 
-// A small box in front of a larger one behind it: seen from the front, the
-// picture is the same as that of the small box alone where the big one is
-// covered, and a box wholly behind another adds nothing.
+// A small box in front of a larger one behind it: seen from the front, the picture is the same as that of the small
+// box alone where the big one is covered, and a box wholly behind another adds nothing.
 TEST_F(Tool, PictureLeavesOutWhatIsHidden) {
-  const auto hostFile = [&](const std::string& name, const std::vector<std::vector<double>>& boxes) {
-    writeHostFile(dir + "/" + name, 1, [&] {
-      MvVec<int> tags;
-      for (const std::vector<double>& b : boxes)
-        tags.append(ksample::makeBox(b[0], b[1], b[2], ksample::translation(b[3], b[4], b[5])));
-      return tags;
-    });
-  };
-  hostFile("front.mv61", {{4, 1, 4, 0, 0, 0}});
-  hostFile("both.mv61", {{4, 1, 4, 0, 0, 0}, {1, 1, 1, 1.5, 5, 1.5}});
+  const auto front = [] { return ksample::makeBox(4, 1, 4, ksample::translation(0, 0, 0)); };
+  const auto behind = [] { return ksample::makeBox(1, 1, 1, ksample::translation(1.5, 5, 1.5)); };
+  writeHostFile(dir + "/front.mv61", 1, [&] { return testfiles::tagVec({front()}); });
+  writeHostFile(dir + "/both.mv61", 1, [&] { return testfiles::tagVec({front(), behind()}); });
   const auto picture = [&](const std::string& name) {
     const ToolRun run = kmbrep("export " + dir + "/" + name + ".mv61 " + dir + "/" + name + ".svg --view front");
     EXPECT_EQ(run.exitCode, 0) << run.err;

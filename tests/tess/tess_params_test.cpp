@@ -10,9 +10,8 @@ std::vector<float> corners(const MvBox3f& b) {
   return {b.getMin()[0], b.getMin()[1], b.getMin()[2], b.getMax()[0], b.getMax()[1], b.getMax()[2]};
 }
 
-// The level scales the relative sizes; conditioning scales the positive
-// sizes of the scaled fields to the diagonal, once, and drops every sign; an
-// absolute record is left as it is.
+// The level scales the relative sizes; conditioning scales the positive sizes of the scaled fields to the diagonal,
+// once, and drops every sign; an absolute record is left as it is.
 TEST(TessParams, ConditioningSizesARelativeRecordOnce) {
   using LevelFactor = std::pair<int, double>;
   for (const auto& [level, k] : {LevelFactor{-1, 1.0}, {0, 1.0}, {1, 1.5}, {2, 2.0}, {7, 2.0}}) {
