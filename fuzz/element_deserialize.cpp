@@ -1,8 +1,7 @@
 // An element reads an arbitrary record from a host stream, the sample kernel receiving its segment. The first byte
 // picks the kernel's data format (bit 0: text) and whether the split callback takes the received parts (bit 1); the
-// rest is the record. Whatever the bytes, the read succeeds or fails with the element's own part still first and
-// its lists consistent, the library idle, and no kernel body gained once the element is gone; what was read writes
-// back and reads again into equal bodies.
+// rest is the record. The read succeeds or fails with the element's own part still first and its lists consistent,
+// the library idle and no body gained once the element is gone; what was read writes and reads back equal.
 #include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

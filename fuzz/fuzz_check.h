@@ -1,7 +1,6 @@
 // What the fuzz targets share: the entry point's types, a check that stops the run with a message (libFuzzer then
-// keeps the input as a crash), a scratch directory removed at exit, the check that the library holds nothing
-// between operations, the sample application behind the element's callbacks, and an in-memory frustrum with a
-// kernel session on it.
+// keeps the input as a crash), a scratch directory removed at exit, the check that the library holds nothing between
+// operations, the sample application behind the element's callbacks, an in-memory frustrum with a kernel session.
 #ifndef MV_FUZZ_CHECK_H
 #define MV_FUZZ_CHECK_H
 
@@ -72,8 +71,7 @@ inline std::string& served() {
   return bytes;
 }
 
-// A frustrum that serves `served()` to a kernel's reads, in pieces of varying
-// size as a real frustrum may deliver them; it refuses writes.
+// A frustrum serving `served()` to a kernel's reads in pieces of varying size, as a real one may; it refuses writes.
 inline ksample::Frustrum bufferFrustrum() {
   static size_t at = 0;
   const auto ok = [](int* ifail) { *ifail = ksample::kFrOk; };

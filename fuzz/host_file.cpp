@@ -1,7 +1,6 @@
 // The host object stream reads an arbitrary file: MvFileStream::open, then readObject until the end, with both
 // element types registered and the sample kernel receiving. Every read ends (the stream moves on or stands at its
-// end), every element read is consistent, and once the objects are gone the library is idle and no kernel body is
-// left.
+// end), every element read is consistent, and once the objects are gone the library is idle with no kernel body.
 #include "fuzz_check.h"
 
 #include <vector>

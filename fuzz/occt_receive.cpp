@@ -1,6 +1,5 @@
 // The Open CASCADE adapter's receive of arbitrary record data, in both formats, through an in-memory frustrum: it
-// either creates parts that pass the adapter's own checks, or refuses with kErrCorruptData, a reason, and nothing
-// created.
+// creates parts that pass the adapter's own checks, or refuses with kErrCorruptData, a reason and nothing made.
 #include "fuzz_check.h"
 #include "kocct/kernel.h"
 

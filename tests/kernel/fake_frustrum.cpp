@@ -41,8 +41,7 @@ void read(const int*, const int*, const int* maxCount, char* buffer, int* delive
   State& s = state();
   const std::string& in = s.files[s.current];
   // Small deliveries, so the kernel has to join its reads; none at the end.
-  const std::size_t n =
-      std::min({static_cast<std::size_t>(*maxCount), std::size_t{100}, in.size() - s.readPos});
+  const std::size_t n = std::min({static_cast<std::size_t>(*maxCount), std::size_t{100}, in.size() - s.readPos});
   s.readPos += in.copy(buffer, n, s.readPos);
   *delivered = static_cast<int>(n);
   *ifail = n == 0 ? 4 : 0;

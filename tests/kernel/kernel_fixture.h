@@ -38,12 +38,10 @@ class KernelTest : public ::testing::Test {
   void SetUp() override { ASSERT_EQ(ksample::startSession(fake::reset()), ksample::kOk); }
   void TearDown() override { ksample::stopSession(); }
 
-  // A rotated, translated box with two face colours and a body colour, a
-  // tilted cylinder with a top colour, and a plain sphere.
+  // A turned and moved box with two face colours and a body colour, a tilted cylinder with a top colour, a sphere.
   static std::vector<int> sampleBodies() {
     using namespace ksample;
-    const int box =
-        makeBox(1.0, 2.0, 3.0, compose(translation(1.5, -2.0, 3.25), rotation(1, 1, 0, 0.7)));
+    const int box = makeBox(1.0, 2.0, 3.0, compose(translation(1.5, -2.0, 3.25), rotation(1, 1, 0, 0.7)));
     setFaceColor(box, 0, {1.0f, 0.0f, 0.0f, 1.0f});
     setFaceColor(box, 5, {0.1f, 0.2f, 0.3f, 0.5f});
     setBodyColor(box, {0.0f, 1.0f, 0.0f, 1.0f});

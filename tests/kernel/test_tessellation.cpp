@@ -8,8 +8,7 @@ using namespace ksample;
 namespace {
 
 // Tessellates the body and returns its triangle count, checking that every vertex has a unit normal and lies in the
-// bounding box, and that every triangle (vertices i, i+1, i+2, the first two swapped on odd i) turns
-// counter-clockwise about that normal.
+// box, and that every triangle (i, i+1, i+2, the first two swapped on odd i) turns counter-clockwise about it.
 int checkedTriangles(int tag, double chordTol, double angleTol) {
   std::vector<FaceMesh> faces;
   EXPECT_EQ(tessellateFaces(tag, chordTol, angleTol, faces), kOk);

@@ -1,5 +1,4 @@
-// Shared set-up of the Open CASCADE adapter tests: the host application per
-// test, shapes and STEP files made with OCCT itself, and part comparisons.
+// The Open CASCADE adapter tests' set-up: the host application per test, shapes and STEP files made with OCCT.
 #ifndef TESTS_OCCT_SUPPORT_H
 #define TESTS_OCCT_SUPPORT_H
 
@@ -42,8 +41,7 @@ std::vector<int> importColoredModel(const char* unit = "MM");
 double volumeOf(const TopoDS_Shape& shape);
 double areaOf(const TopoDS_Shape& shape);
 
-// Expects two parts equal: name, colours, face and solid counts, volume to
-// 1e-9 relative and boxes to 1e-9 of their diagonal.
+// Expects two parts equal: name, colours, shape counts, volume to 1e-9 relative and box to 1e-9 of its diagonal.
 void expectSamePart(int a, int b);
 // Expects two colours both unset, or set and equal.
 void expectSameColor(const kocct::Rgba& a, const kocct::Rgba& b, const std::string& what);
@@ -58,8 +56,7 @@ struct OwnedParts {
   ~OwnedParts() { kocct::deleteParts(static_cast<int>(tags.size()), tags.data()); }
 };
 
-// The adapter's host application for one test; checks on the way out that
-// the test left no part and no host memory behind.
+// The adapter's host application for one test, which must leave no part and no host memory behind.
 class OcctTest : public ::testing::Test {
  protected:
   void SetUp() override;

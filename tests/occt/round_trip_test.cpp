@@ -1,5 +1,4 @@
-// Parts read from STEP, written into host files and kernel files, read back
-// and compared part by part; damaged records refused.
+// Parts from STEP through host and kernel files, compared part by part on the way back; damaged records refused.
 #include <cstdio>
 
 #include "occt/occt_support.h"

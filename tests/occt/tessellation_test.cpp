@@ -50,8 +50,7 @@ TEST_F(Tessellation, VerticesLieWithinTheChordOfTheirFaceAndNormalsPointOut) {
       ASSERT_TRUE(distance.IsDone());
       EXPECT_LE(distance.Value(), chord) << "face " << face.faceIndex << " vertex " << i;
     }
-    // Just outside each triangle (along its winding normal) lies outside
-    // the solid, just inside inside, and the vertex normals agree.
+    // Just outside each triangle (along its winding normal) is outside the solid, just inside inside; normals agree.
     for (std::size_t t = 0; t < face.triangles.size() / 3; t += 7) {
       const auto [a, b, c] = corners(face, t);
       const gp_Vec n = gp_Vec(a, b).Crossed(gp_Vec(a, c)).Normalized();

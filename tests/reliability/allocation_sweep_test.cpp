@@ -62,8 +62,7 @@ class AllocationSweep : public AppTest, public ::testing::WithParamInterface<boo
     AppTest::TearDown();
   }
 
-  // Runs op with allocation 0 failing, then 1, 2, ... until a run finishes
-  // before its failing allocation; returns the number of sites swept.
+  // Fails allocation 0, then 1, 2, ... until a run ends before its failing one; returns the number of sites swept.
   long long sweep(const std::function<void(Trial&)>& op) {
     for (long long n = 0; n < 20000 && !HasFatalFailure(); ++n) {
       SCOPED_TRACE("allocation " + std::to_string(n));

@@ -13,8 +13,7 @@ struct CallbackError {};
 using K = MvKMBrep;
 namespace cb = ksamplehost::callbacks;
 
-// A memory stream whose writes, reads and position queries fail, with a
-// report, after the given number of successful calls (-1: never).
+// A memory stream whose writes, reads and position queries fail with a report after so many calls (-1: never).
 struct FaultyStream : MvMemoryStream {
   int left[3];
   FaultyStream(const std::string& data, int writes, int reads, int positions)
@@ -192,8 +191,7 @@ const Row kRows[] = {
     {"deserialize negative length", "length > 0", [](S& s) { return s.read(3, -5); }},
     {"deserialize segment beyond the stream", "currPos + length <= stream size",
      [](S& s) { return s.read(3, 1 << 20); }},
-    {"deserialize, record cut short", "nRead == count",
-     [](S& s) { return s.readBytes(s.record.substr(0, 10)); }},
+    {"deserialize, record cut short", "nRead == count", [](S& s) { return s.readBytes(s.record.substr(0, 10)); }},
     {"deserialize, read callback throws", kThrows, [](S& s) { K::setKmReadCallback(throws); return s.readNew(); }},
     {"deserialize, split callback throws", kThrows,
      [](S& s) { K::setKmSplitCallback(splitThenThrow); return s.readNew(); }},
@@ -221,8 +219,7 @@ const Row kRows[] = {
     {"removePart with a bad index", "i>=0 && i<_vKMPartList.length()", [](S& s) { return s.e->removePart(3); }},
     {"removePart without release callback", "pfKmReleaseCB != NULL",
      [](S& s) { K::setKmReleaseCallback(nullptr); return s.e->removePart(0); }},
-    {"removeAllParts, release callback throws", kThrows,
-     [](S&) { return S::releasingTarget()->removeAllParts(); }},
+    {"removeAllParts, release callback throws", kThrows, [](S&) { return S::releasingTarget()->removeAllParts(); }},
     {"destructor, release callback throws", kZero,
      [](S&) {
        S::releasingTarget();

@@ -23,8 +23,7 @@ using testfiles::readAll;
 using testfiles::tagVec;
 using testfiles::tempPath;
 
-// The library holds nothing between operations: the kernel lock is free, no
-// host stream is current and no frustrum stream is open.
+// The library holds nothing between operations: kernel lock free, no current host stream, no frustrum stream open.
 inline bool libraryIdle() {
   return (!MvKMBrep::s_pKorvaniteMutex || MvKMBrep::s_pKorvaniteMutex->heldDepth() == 0) &&
          mvFrustrumHasHostStream() == 0 && mvFrustrumOpenStreamCount() == 0;
@@ -103,8 +102,7 @@ inline std::string modeName(const ::testing::TestParamInfo<bool>& info) {
   return info.param ? "Throwing" : "Reporting";
 }
 
-// The sample application (library, kernel session, callbacks) for one test,
-// and the state every test must leave as it found it: no kernel body left.
+// The sample application (library, kernel session, callbacks) per test; each leaves no lock, memory or body behind.
 class AppTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -9,8 +9,7 @@
 namespace rel {
 namespace {
 
-// Writes the element into a host file and reads it back; then transmits its
-// parts into a kernel file and loads them into a holder, copied and unloaded.
+// A host file round trip, then the parts transmitted into a kernel file and loaded into a holder, copied, unloaded.
 void throughFiles(const MvKMBrep& e, const std::string& base) {
   const std::vector<int> parts = partsOf(e);
   std::vector<MvAutoPtr<MvKMBrep>> back;
@@ -76,10 +75,8 @@ std::atomic<int> gCallsAtThreadExit{0};
 struct CallsKernelAtThreadExit {
   ~CallsKernelAtThreadExit() {
     int copy = 0;
-    if (ksample::copyBody(-7, copy) == ksample::kErrNoSuchBody &&
-        ksample::lastError() == "body -7 does not exist") {
+    if (ksample::copyBody(-7, copy) == ksample::kErrNoSuchBody && ksample::lastError() == "body -7 does not exist")
       ++gCallsAtThreadExit;
-    }
   }
 };
 

@@ -1,5 +1,4 @@
-// The tool's output files: faults while writing or renaming, targets that
-// are not regular files, links, and several writers at once.
+// The tool's output files: write and rename faults, targets that are not regular files, links, concurrent writers.
 #include "system/tool_run.h"
 
 #include <gtest/gtest.h>
@@ -115,8 +114,7 @@ TEST_F(DemoTool, ConcurrentWritersLeaveACompleteFile) {
   }
   for (std::thread& t : writers) t.join();
 #if defined(_WIN32)
-  // Windows refuses a replace while another process replaces the same file;
-  // a writer that gives up after its retries fails cleanly, and one succeeds.
+  // Windows refuses a replace while another process replaces the file: writers may fail cleanly; one succeeds.
   EXPECT_NE(std::count(codes.begin(), codes.end(), 0), 0);
   for (int code : codes) EXPECT_TRUE(code == 0 || code == 1) << code;
 #else

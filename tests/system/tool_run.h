@@ -42,8 +42,7 @@ inline int temporaries(const std::string& dir) {
   return n;
 }
 
-// A path as the command interpreter takes it: Windows' cmd.exe reads a '/'
-// in a command name as the start of a switch.
+// A path as the command interpreter takes it: Windows' cmd.exe reads a '/' in a command name as a switch.
 inline std::string commandPath(std::string path) {
 #if defined(_WIN32)
   for (char& c : path) c = c == '/' ? '\\' : c;
@@ -88,10 +87,7 @@ class Tool : public ::testing::Test {
 // A test whose folder holds the demo model in d/.
 class DemoTool : public Tool {
  protected:
-  void SetUp() override {
-    Tool::SetUp();
-    ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0);
-  }
+  void SetUp() override { ASSERT_EQ(kmbrep("demo --out " + dir + "/d").exitCode, 0); }
 };
 
 }  // namespace tooltest

@@ -29,9 +29,8 @@ void writeHostFile(const std::string& path, int elements, const std::function<Mv
   ASSERT_EQ(out->close(), 1u);
 }
 
-// The demo's outputs, the host file's summary, transmits into kernel files (whose headers name
-// them by the user's key, not by the temporary they were written as), an import back into a host
-// file, the summary as JSON per file and in total, and the help pages.
+// The demo's outputs, the host file's summary, transmits into kernel files (whose headers name them by the user's
+// key, not the temporary's), an import back, the summary as JSON per file and in total, and the help pages.
 TEST_F(Tool, DemoInfoTransmitImportAndHelp) {
   const struct {
     const char* args;
@@ -83,8 +82,7 @@ TEST_F(Tool, DemoInfoTransmitImportAndHelp) {
   }
 }
 
-// Three elements of the same eight colours: eight materials in all, and
-// every shape's corners shared rather than written per triangle.
+// Three elements in the same eight colours: eight materials, and corners shared rather than written per triangle.
 TEST_F(Tool, ObjMergesColorsAcrossElementsAndSharesVertices) {
   writeHostFile(dir + "/three.mv61", 3, [] { return testfiles::tagVec(ksamplehost::buildDemoModel(24)); });
   const ToolRun run = kmbrep("export " + dir + "/three.mv61 " + dir + "/three.obj");
@@ -138,8 +136,8 @@ TEST_P(Message, SaysWhatIsWrong) {
   ASSERT_EQ(kmbrep("transmit " + dir + "/d/demo.mv61 " + dir + "/both.x_t").exitCode, 0);
   ASSERT_EQ(kmbrep("transmit " + dir + "/d/demo.mv61 " + dir + "/both --binary").exitCode, 0);
   const std::string whole = readAll(dir + "/d/demo.mv61");
-  // Host file: header (magic, major, minor) 16 bytes, GUID 16, record length 4, then the
-  // element's version, kernel version and segment length; a trailer of 16 bytes ends it.
+  // Host file: header (magic, major, minor) 16 bytes, GUID 16, record length 4, then the element's version, kernel
+  // version and segment length; a trailer of 16 bytes ends it.
   const std::string older = setInt(whole.substr(0, whole.size() - 16), 12, 1);  // version 8.1, no trailer
   const std::pair<const char*, std::string> files[] = {
       {"host.x_t", whole}, {"host.mtl", whole}, {"empty.mv61", ""}, {"empty.x_t", ""},
@@ -201,8 +199,7 @@ const MessageCase kMessages[] = {
 INSTANTIATE_TEST_SUITE_P(Tool, Message, ::testing::ValuesIn(kMessages),
                          [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.name); });
 
-// One sphere of radius 1e9 meshed to absolute tolerances makes a million
-// triangles: a hundred of them are refused before any is made.
+// 100 spheres of radius 1e9 at absolute tolerances, a million triangles each, are refused before any is made.
 TEST_F(Tool, RefusesAnExportOverTheTriangleLimit) {
   writeHostFile(dir + "/big.mv61", 1, [] {
     MvVec<int> parts;
@@ -248,10 +245,10 @@ TEST_F(Tool, ExportsEveryFormat) {
 // A small box in front of a larger one behind it: seen from the front, the picture is the same as that of the small
 // box alone where the big one is covered, and a box wholly behind another adds nothing.
 TEST_F(Tool, PictureLeavesOutWhatIsHidden) {
-  const auto front = [] { return ksample::makeBox(4, 1, 4, ksample::translation(0, 0, 0)); };
-  const auto behind = [] { return ksample::makeBox(1, 1, 1, ksample::translation(1.5, 5, 1.5)); };
-  writeHostFile(dir + "/front.mv61", 1, [&] { return testfiles::tagVec({front()}); });
-  writeHostFile(dir + "/both.mv61", 1, [&] { return testfiles::tagVec({front(), behind()}); });
+  const auto inFront = [] { return ksample::makeBox(4, 1, 4, ksample::translation(0, 0, 0)); };
+  const auto hidden = [] { return ksample::makeBox(1, 1, 1, ksample::translation(1.5, 5, 1.5)); };
+  writeHostFile(dir + "/front.mv61", 1, [&] { return testfiles::tagVec({inFront()}); });
+  writeHostFile(dir + "/both.mv61", 1, [&] { return testfiles::tagVec({inFront(), hidden()}); });
   const auto picture = [&](const std::string& name) {
     const ToolRun run = kmbrep("export " + dir + "/" + name + ".mv61 " + dir + "/" + name + ".svg --view front");
     EXPECT_EQ(run.exitCode, 0) << run.err;

@@ -34,8 +34,7 @@ TEST_F(Merge, ColorEquality) {
   MvAutoPtr<MvTriStripSet> s[7];
   Shapes faces, out;
   for (int i = 0; i < 7; ++i) faces.append(s[i] = strip(static_cast<float>(i)));
-  // +0 and -0 alike; NaN faces apart; alpha alone tells two colours apart;
-  // alpha 0 and NaN get a material, a negative alpha merges without one.
+  // +0 and -0 alike; NaN faces apart; alpha alone tells colours apart; alpha 0 and NaN get a material, negative none.
   const Colors colors = listOf<Colors>({rgba(0.0f, 1, 1, 1), rgba(nan, 0, 0, 1), rgba(-0.0f, 1, 1, 1),
                                         rgba(nan, 0, 0, 1), rgba(0, 1, 1, 0), rgba(1, 1, 1, -1), rgba(1, 1, 1, nan)});
   EXPECT_EQ(MvKMBrep::mergeShapeWithSameColor(faces, colors, out), 1u);
@@ -74,8 +73,7 @@ TEST_F(Merge, FailuresKeepEarlierGroups) {
   MvAutoPtr<MvTriStripSet> none;
   const auto red = rgba(1, 0, 0, 1), blue = rgba(0, 0, 1, 1), green = rgba(0, 1, 0, 1);
   Shapes out;
-  // More colours than shapes; bindings that differ within a group; a null shape in a group (reported, not
-  // dereferenced).
+  // More colours than shapes; bindings that differ in a group; a null shape in a group (reported, not dereferenced).
   EXPECT_EQ(MvKMBrep::mergeShapeWithSameColor(listOf<Shapes>({s0, s1}), listOf<Colors>({red, blue, green}), out), 0u);
   EXPECT_EQ(out.length(), 2);
   EXPECT_EQ(MvKMBrep::mergeShapeWithSameColor(listOf<Shapes>({s0, flat, s1}), listOf<Colors>({blue, red, red}), out),

@@ -15,8 +15,7 @@ Maps maps(const MvAVec<MvIVec<int>>& m) {
   return out;
 }
 
-// Body 10: two faces (red; no colour), body 20: none, body 30: one (blue). The double's record holds the only other
-// reference to each face.
+// Body 10: two faces (red; no colour), 20: none, 30: one (blue); the double's record holds the only other references.
 class FaceShapes : public TessTest {
  protected:
   void SetUp() override {

@@ -1,5 +1,4 @@
-// Test doubles for the tessellation callbacks (box, body colour, face and
-// edge tessellation) and helpers that build and inspect real shapes.
+// Doubles for the tessellation callbacks (box, body colour, faces, edges) and helpers that build and inspect shapes.
 #ifndef MV_TESTS_TESS_SUPPORT_H
 #define MV_TESTS_TESS_SUPPORT_H
 
@@ -150,9 +149,8 @@ inline bool colored(const MvNode& node, const MvVec4<float>& c) {
          std::memcmp(&m->specularColor(), &specular, sizeof c) == 0 && m->shininess() == 15.0f;
 }
 
-// Library initialised, the doubles registered with a fresh record and `p` at level 0 for each test. Afterwards the
-// kernel lock must be free (every operation released it, on success and failure alike) and the memory account back
-// where it started.
+// Library initialised, the doubles registered with a fresh record and `p` at level 0 per test; afterwards the kernel
+// lock is free (released on success and failure alike) and the memory account back where it started.
 class TessTest : public fake::LibraryTest {
  protected:
   void SetUp() override {
