@@ -59,8 +59,7 @@ TEST_F(Tessellation, VerticesLieWithinTheChordOfTheirFaceAndNormalsPointOut) {
       EXPECT_EQ(classifier.State(), TopAbs_OUT) << "face " << face.faceIndex;
       classifier.Perform(centre.Translated(n * -0.01), 1e-7);
       EXPECT_EQ(classifier.State(), TopAbs_IN) << "face " << face.faceIndex;
-      const gp_Vec vertexNormal(face.normals[3 * face.triangles[3 * t]], face.normals[3 * face.triangles[3 * t] + 1],
-                                face.normals[3 * face.triangles[3 * t] + 2]);
+      const gp_Vec vertexNormal(pointAt(face.normals, face.triangles[3 * t]).XYZ());
       EXPECT_GT(vertexNormal.Dot(n), 0.5) << "face " << face.faceIndex;
     }
   }

@@ -33,9 +33,7 @@ struct FaultyStream : MvMemoryStream {
 
 // Callbacks that throw; those handed something to own give it back first.
 template <class R, class... Args>
-R throws(Args...) {
-  throw CallbackError();
-}
+R throws(Args...) { throw CallbackError(); }
 unsigned negativeVersion(int& major, int& minor) { return major = -1, minor = 0, 1u; }
 unsigned splitThenThrow(int count, int* tags, MvVec<int>&) {
   ksample::deleteBodies(count, tags);

@@ -54,21 +54,20 @@ TEST_F(System, GraphicalOutputReachesTheHost) {
 
 TEST_F(System, FinerLevelsGiveMoreTriangles) {
   MvAutoPtr<MvKMBrep> e = elementOf(ksamplehost::buildDemoModel(6));
+  MvKMBrep::KmBrepTessParams p{};
   long long previous = 0;
   for (int level = 0; level <= 2; ++level) {
-    MvKMBrep::KmBrepTessParams p = params(level);
     MvAutoPtrVec<MvTriStripSet> faces, merged;
     MvAVec<MvIVec<int>> maps;
-    ASSERT_EQ(e->getMvFaceShapeList(p, faces, maps, 1), 1u);
+    ASSERT_EQ(e->getMvFaceShapeList(p = params(level), faces, maps, 1), 1u);
     EXPECT_EQ(maps.length(), 6);
     ASSERT_EQ(e->getMvColorShapeList(p = params(level), merged), 1u);
     EXPECT_EQ(triangles(merged), triangles(faces));
     EXPECT_GT(triangles(faces), previous);
     previous = triangles(faces);
   }
-  MvKMBrep::KmBrepTessParams p = params();
   MvAutoPtrVec<MvPolylineSet> edges;
-  ASSERT_EQ(e->getMvEdgeShape(p, edges), 1u);
+  ASSERT_EQ(e->getMvEdgeShape(p = params(), edges), 1u);
   int lines = 0;
   for (int i = 0; i < edges.length(); ++i) lines += edges[i]->polylineCount();
   EXPECT_EQ(lines, 12 + 2 + 0 + 12 + 2 + 0);
