@@ -41,7 +41,6 @@ struct Trial {
   }
 };
 
-// Each sweep is run with failures reported and with failures thrown.
 class AllocationSweep : public AppTest, public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {

@@ -55,7 +55,6 @@ void work(int index, int rounds) {
   }
 }
 
-// The fixture checks that the threads left no body, no memory and the library idle.
 using ThreadStress = AppTest;
 
 TEST_F(ThreadStress, EightThreadsRoundTripAtOnce) {

@@ -39,7 +39,6 @@ INSTANTIATE_TEST_SUITE_P(Formats, EndToEnd, ::testing::Values(ksample::Format::B
 
 using System = AppTest;
 
-// The sample application's graphical-output callback receives the box's twelve edges.
 TEST_F(System, GraphicalOutputReachesTheHost) {
   const int box = ksample::makeBox(1, 2, 3, ksample::identityTransform());
   std::vector<ksamplehost::Segment> segments;

@@ -28,7 +28,6 @@ void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
 class OutputFault : public DemoTool, public ::testing::WithParamInterface<FaultCase> {};
 
-// A failed write or rename leaves every old target whole and no temporary.
 TEST_P(OutputFault, KeepsOldTargetsAndRemovesTemporaries) {
   const FaultCase& c = GetParam();
   std::filesystem::create_directories(dir + "/d2");

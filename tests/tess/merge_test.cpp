@@ -97,10 +97,8 @@ TEST_F(Merge, FailuresKeepEarlierGroups) {
   EXPECT_EQ(fake::reports(),
             (Reports{report("mergeShapeWithSameColor", "tessIdx < pFaceShapeList.length()"), noTarget,
                      report("getMvShapeList", "pSourceTSSList[i] != NULL"), noTarget,
-                     report("getMvShapeList",
-                            "Allocation failed: pTargetTSS = new MvTriStripSet (normalVecBinding, texCoordBinding, "
-                            "colorBinding)",
-                            20),
+                     report("getMvShapeList", "Allocation failed: pTargetTSS = new MvTriStripSet (normalVecBinding, "
+                                              "texCoordBinding, colorBinding)", 20),
                      report("_addColorToShape", "Allocation failed: newMat = new MvMaterial", 20),
                      report("_addColorToShape", "shape != NULL")}));
 }
