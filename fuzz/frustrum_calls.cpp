@@ -56,11 +56,10 @@ class Run {
     const int skip = in.ConsumeIntegralInRange(0, 2);
     int id = 12345;
     int ifail = -1;
-    if (writing) {
+    if (writing)
       openWriteFrustrumFile(&guise, &format, key.c_str(), &keyLength, header.c_str(), &headerLength, &id, &ifail);
-    } else {
+    else
       openReadFrustrumFile(&guise, &format, key.c_str(), &keyLength, &skip, &id, &ifail);
-    }
     int free = 0;
     while (free < kMaxStreams && m.idTaken[free]) ++free;
     if (static_cast<int>(m.open.size()) >= kMaxStreams) {

@@ -48,9 +48,8 @@ TEST_F(KernelTest, TextIsPlainLinesAndCorruptDataCreatesNothing) {
   const std::string text = fake::state().files["part.x_t"];
   const std::string binary = fake::state().files["part.x_b"];
   EXPECT_EQ(text, withChecksum("KSAMPLE TRANSMIT TEXT\nVERSION 1\nBODIES 1\nBODY 1 box 1 2 3\n"
-                               "XFORM 1 0 0 0.5 0 1 0 0 0 0 1 0\nCOLOUR none\nFACE 0 none\n"
-                               "FACE 1 none\nFACE 2 0.5 0.25 1 1\nFACE 3 none\nFACE 4 none\n"
-                               "FACE 5 none\nEND\n"));
+                               "XFORM 1 0 0 0.5 0 1 0 0 0 0 1 0\nCOLOUR none\nFACE 0 none\nFACE 1 none\n"
+                               "FACE 2 0.5 0.25 1 1\nFACE 3 none\nFACE 4 none\nFACE 5 none\nEND\n"));
   const std::string hugeCount = binary.substr(0, 12) + "\xFF\xFF\xFF\xFF" + binary.substr(16);
 
   std::vector<std::tuple<Format, std::string, std::string>> cases = {

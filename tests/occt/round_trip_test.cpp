@@ -18,12 +18,10 @@ class RoundTrip : public OcctTest, public ::testing::WithParamInterface<kocct::F
 TEST_P(RoundTrip, PartsComeBackEqualFromAHostFile) {
   const std::string path = tempPath("round_trip.mv61");
   MvAutoPtr<MvKMBrep> original = elementOf(importColoredModel());
-  {
-    MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
-    ASSERT_TRUE(out);
-    ASSERT_EQ(out->writeObject(original), 1u);
-    ASSERT_EQ(out->close(), 1u);
-  }
+  MvAutoPtr<MvFileStream> out(MvFileStream::create(path.c_str()));
+  ASSERT_TRUE(out);
+  ASSERT_EQ(out->writeObject(original), 1u);
+  ASSERT_EQ(out->close(), 1u);
   MvAutoPtr<MvFileStream> in(MvFileStream::open(path.c_str()));
   ASSERT_TRUE(in);
   MvAutoPtr<MvBase> object;

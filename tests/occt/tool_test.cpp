@@ -40,8 +40,7 @@ TEST_F(OcctTool, ImportConvertInfoTransmitAndRefusals) {
     EXPECT_NE(run.out.find(expand(s.out, dir)), std::string::npos) << s.args << "\n" << run.out;
     EXPECT_EQ(run.err, expand(s.err, dir)) << s.args;
   }
-  EXPECT_FALSE(exists(dir + "/bad.gltf"));
-  EXPECT_FALSE(exists(dir + "/bad.mv61"));
+  for (const char* name : {"/bad.gltf", "/bad.mv61"}) EXPECT_FALSE(exists(dir + name)) << name;
 }
 
 }  // namespace

@@ -78,8 +78,7 @@ class AllocationSweep : public AppTest, public ::testing::WithParamInterface<boo
     return 0;
   }
 
-  // Reads the record into an element whose own part is foreign to it (so
-  // that it survives the trials), with or without the split callback.
+  // Reads the record, with or without the split callback, into an element whose foreign own part survives the trials.
   void deserialize(Trial& t, bool split) {
     ksamplehost::Options options;
     options.registerSplit = split;
@@ -149,8 +148,7 @@ class AllocationSweep : public AppTest, public ::testing::WithParamInterface<boo
     EXPECT_EQ(copy->kmEntity().length() + copy->kmUnCleanedEntity().length(), 0);
   }
 
-  // A copy of the source made by makeCopy; the copies made equal the
-  // source's first parts (copyAppendKmPart keeps those made before a failure).
+  // A copy made by makeCopy equals the source's first parts (copyAppendKmPart keeps those made before a failure).
   std::function<void(Trial&)> copies(const std::function<unsigned(MvAutoPtr<MvKMBrep>&)>& makeCopy) {
     return [this, makeCopy](Trial& t) {
       MvAutoPtr<MvKMBrep> out(new MvKMBrep());

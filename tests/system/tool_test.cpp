@@ -132,8 +132,7 @@ struct MessageCase {
   const char* name;
   const char* args;  // $ stands for the test's folder
   int exitCode;
-  // For exit 2 the first line of standard error (the usage text follows),
-  // else all of it; $ likewise, % stands for the system's "No such file" text.
+  // Standard error (for exit 2 its first line, the usage text following); $ as above, % the "No such file" text.
   std::string err;
   const char* out = "";  // within standard output
 };
