@@ -231,8 +231,7 @@ TEST_F(Tool, RefusesAnExportOverTheTriangleLimit) {
   EXPECT_FALSE(exists(dir + "/big.obj"));
 }
 
-// A small box in front of a larger one behind it: seen from the front, the picture is the same as that of the small
-// box alone where the big one is covered, and a box wholly behind another adds nothing.
+// Seen from the front, a box wholly behind a bigger one adds nothing to the picture: its triangles are only counted.
 TEST_F(Tool, PictureLeavesOutWhatIsHidden) {
   const auto inFront = [] { return ksample::makeBox(4, 1, 4, ksample::translation(0, 0, 0)); };
   const auto hidden = [] { return ksample::makeBox(1, 1, 1, ksample::translation(1.5, 5, 1.5)); };

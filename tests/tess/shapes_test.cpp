@@ -22,8 +22,7 @@ class FaceShapes : public TessTest {
     TessTest::SetUp();
     unitBoxes({10, 20, 30});
     state().faces = {{10, {{strip(1.0f), strip(10.0f, 4)}, {5, 6}, {rgba(1, 0, 0, 1), rgba(0, 1, 0, -1)}}},
-                     {20, {}},
-                     {30, {{strip(20.0f)}, {9}, {rgba(0, 0, 1, 1)}}}};
+                     {20, {}}, {30, {{strip(20.0f)}, {9}, {rgba(0, 0, 1, 1)}}}};
     a = state().faces[10].shapes[0], b = state().faces[10].shapes[1], c = state().faces[30].shapes[0];
   }
   MvTriStripSet *a = nullptr, *b = nullptr, *c = nullptr;

@@ -113,8 +113,7 @@ inline unsigned edgeCB(int body, Params& p, Sets& sets) {
   return it != s.edges.end() && appendAll(sets, it->second);
 }
 
-// A strip of `vertexCount` vertices (vertexCount - 2 triangles) whose vertices, normals, texture coordinates and
-// colours all differ and derive from `base`.
+// A strip of `vertexCount` vertices (vertexCount - 2 triangles) whose values all differ and derive from `base`.
 inline MvAutoPtr<MvTriStripSet> strip(float base, int vertexCount = 3,
                                       MvVertexShape::Binding normals = MvVertexShape::MV_BIND_PER_VERTEX) {
   MvAutoPtr<MvTriStripSet> shape = new MvTriStripSet(normals, MvVertexShape::MV_BIND_PER_VERTEX,
