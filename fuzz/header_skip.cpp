@@ -16,8 +16,7 @@ const std::string kBanner = "**ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvw
 
 // Whether the C string at the start of `piece` begins with `prefix`.
 bool startsWith(const std::string& piece, const std::string& prefix) {
-  const std::string text(piece.c_str());
-  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+  return std::string(piece.c_str()).rfind(prefix, 0) == 0;
 }
 
 // What the skip leaves to be read; false when the file ends inside the header.
