@@ -16,7 +16,7 @@ int checkedTriangles(int tag, double chordTol, double angleTol) {
   float lo[3], hi[3];
   EXPECT_EQ(boundingBox(tag, lo, hi), kOk);
   int triangles = 0;
-  for (const FaceMesh& face : faces) {
+  for (const FaceMesh& face : faces)
     for (const Strip& s : face.strips) {
       const std::size_t n = s.positions.size() / 3;
       EXPECT_EQ(s.normals.size(), 3 * n);
@@ -40,7 +40,6 @@ int checkedTriangles(int tag, double chordTol, double angleTol) {
         EXPECT_TRUE(turn > 0.0 || area < 1e-18);  // a sphere's pole triangles are degenerate
       }
     }
-  }
   return triangles;
 }
 

@@ -5,8 +5,6 @@
 #include <BRepBuilderAPI_MakeVertex.hxx>
 #include <BRepClass3d_SolidClassifier.hxx>
 #include <BRepExtrema_DistShapeShape.hxx>
-#include <TopExp.hxx>
-#include <TopTools_IndexedMapOfShape.hxx>
 
 #include "occt/occt_support.h"
 
@@ -39,12 +37,10 @@ TEST_F(Tessellation, VerticesLieWithinTheChordOfTheirFaceAndNormalsPointOut) {
   const double chord = 0.05;
   std::vector<kocct::FaceMesh> faces;
   ASSERT_EQ(kocct::tessellateFaces(tag, chord, 0.3, faces), kocct::kOk) << kocct::lastError();
-  TopTools_IndexedMapOfShape map;
-  TopExp::MapShapes(shape, TopAbs_FACE, map);
-  ASSERT_EQ(faces.size(), static_cast<std::size_t>(map.Extent()));
+  ASSERT_EQ(faces.size(), static_cast<std::size_t>(countOf(shape, TopAbs_FACE)));
   BRepClass3d_SolidClassifier classifier(shape);
   for (const kocct::FaceMesh& face : faces) {
-    const TopoDS_Shape& exact = map(face.faceIndex + 1);
+    const TopoDS_Shape exact = faceOf(shape, face.faceIndex);
     for (std::size_t i = 0; i < face.positions.size() / 3; ++i) {
       BRepExtrema_DistShapeShape distance(BRepBuilderAPI_MakeVertex(pointAt(face.positions, i)), exact);
       ASSERT_TRUE(distance.IsDone());
@@ -68,12 +64,11 @@ TEST_F(Tessellation, VerticesLieWithinTheChordOfTheirFaceAndNormalsPointOut) {
 
 double meshArea(const std::vector<kocct::FaceMesh>& faces) {
   double area = 0.0;
-  for (const kocct::FaceMesh& f : faces) {
+  for (const kocct::FaceMesh& f : faces)
     for (std::size_t t = 0; t < f.triangles.size() / 3; ++t) {
       const auto [a, b, c] = corners(f, t);
       area += 0.5 * gp_Vec(a, b).Crossed(gp_Vec(a, c)).Magnitude();
     }
-  }
   return area;
 }
 

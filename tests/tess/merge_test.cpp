@@ -69,8 +69,7 @@ TEST_F(Merge, GroupsOfManyDistinctColors) {
 }
 
 TEST_F(Merge, FailuresKeepEarlierGroups) {
-  MvAutoPtr<MvTriStripSet> s0 = strip(0.0f), s1 = strip(1.0f), flat = strip(5.0f, 3, MvVertexShape::MV_BIND_NONE);
-  MvAutoPtr<MvTriStripSet> none;
+  MvAutoPtr<MvTriStripSet> s0 = strip(0.0f), s1 = strip(1.0f), flat = strip(5.0f, 3, MvVertexShape::MV_BIND_NONE), none;
   const auto red = rgba(1, 0, 0, 1), blue = rgba(0, 0, 1, 1), green = rgba(0, 1, 0, 1);
   Shapes out;
   // More colours than shapes; bindings that differ in a group; a null shape in a group (reported, not dereferenced).
