@@ -63,7 +63,6 @@ TEST(Lifecycle, SchemaDirectoryComesFromTheEnvironment) {
   for (const auto& c : cases) EXPECT_EQ(schemaPathWith(c.support, c.schema), c.expected);
 }
 
-// The queries read the values stamped behind their markers in the library file.
 TEST(Lifecycle, BuildIdentityIsStampedInTheLibrary) {
   EXPECT_EQ(MvKMBrepLib::status(), 82);  // 'R', a release build
   const std::string bytes = testfiles::readAll(MVKM_LIBRARY_FILE);

@@ -61,7 +61,6 @@ TEST_F(PartListTest, CopyAppendCopiesEachPartOnceAndStopsAtFailure) {
   EXPECT_EQ(MvKMBrep::s_pKorvaniteMutex->heldDepth(), 0);
 }
 
-// Only owned parts (flag 0) are ever released, and only with a release callback.
 TEST_F(PartListTest, RemovingReleasesOnlyOwnedParts) {
   MvKMBrep::setKmReleaseCallback(nullptr);
   MvAutoPtr<MvKMBrep> e = element();

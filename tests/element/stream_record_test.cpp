@@ -143,10 +143,9 @@ TEST_F(StreamRecordTest, Refusals) {
 // when the record ends there: a length zeroed in front of a segment is damage, not an empty element.
 TEST_F(StreamRecordTest, ZeroLengthIsNoPartsOnlyAtTheRecordEnd) {
   const struct {
-    std::vector<int> parts;
+    std::vector<int> parts, read;  // read: none with a refusal
     bool zeroLength;
-    std::vector<int> read;  // none with a refusal
-  } cases[] = {{{7, 9}, false, {107, 109}}, {{7, 9}, true, {}}, {{}, false, {}}};
+  } cases[] = {{{7, 9}, {107, 109}, false}, {{7, 9}, {}, true}, {{}, {}, false}};
   for (const auto& c : cases) {
     MvErrorState::clear();
     MvAutoPtr<MvMemoryStream> s(new MvMemoryStream());

@@ -17,7 +17,6 @@ namespace frustrum_test {
 namespace fs = std::filesystem;
 
 using testfiles::readAll;
-using testfiles::ScratchDir;
 using testfiles::writeAll;
 
 // Calls an entry point with ifail as its last argument and gives the status.
@@ -83,7 +82,7 @@ class FrustrumTest : public ::testing::Test {
     MvHeap::disarm();
     MvErrorState::clear();
   }
-  const ScratchDir dir;
+  const testfiles::ScratchDir dir;
 };
 
 }  // namespace frustrum_test

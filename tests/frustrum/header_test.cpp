@@ -38,8 +38,7 @@ TEST_F(HeaderTest, KeysAndHeaderDataAtTheirLimits) {
   const std::string key = dir / "part", run = std::string(1000, 'x') + ";";
   const struct {
     std::string key, header;
-    int headerLength;  // -1: the header's own length
-    int status;
+    int headerLength, status;  // header length -1: the header's own
     std::string part2;  // between "**PART2;\n" and "**PART3;\n"
   } cases[] = {{key + "\nX", "", -1, MV_FR_NAME_TOO_LONG, ""}, {key + "\tX", "", -1, MV_FR_NAME_TOO_LONG, ""},
                {key, "A=1;", -4, MV_FR_OK, ""}, {key, run, -1, MV_FR_OK, run + "\n"},

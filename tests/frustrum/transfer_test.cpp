@@ -114,7 +114,6 @@ TEST_F(TransferTest, AFullDeviceDropsTheStreamAndKeepsTheFile) {
   EXPECT_EQ(id, 1);
 }
 
-// A failure that a system call caused is kept with the system's error number and handed out once.
 TEST_F(TransferTest, ASystemFailureKeepsTheSystemsErrorNumber) {
   int id = 0, osError = -1;
   EXPECT_EQ(openRead(MV_GUISE_TRANSMIT, MV_FORMAT_TEXT, dir / "missing", 0, id), MV_FR_NO_FILE);

@@ -178,8 +178,7 @@ TEST_F(ShapesTest, DirectTriangleCopyMatchesOnePrimitivePerTriangle) {
   struct Case {
     MvVertexShape::Binding colors;
     long long room;
-    bool self;
-    bool copied;
+    bool self, copied;
   };
   for (const Case& c : {Case{kPer, 5, false, true}, Case{kNone, 5, false, false}, Case{kPer, 4, false, false},
                         Case{kPer, 0, true, false}}) {

@@ -44,7 +44,7 @@ inline unsigned write(int count, const int* tags, unsigned nominal) {
   std::ostringstream text;
   for (int i = 0; i < count; ++i) text << "T " << tags[i] << "\n";
   const std::string data = text.str();
-  const int guise = 4, format = 2, keyLen = 0, headerLen = 0;
+  const int guise = 4, format = 2, keyLen = 0, headerLen = 0, action = 1;
   int id = -1, ifail = 0;
   openWriteFrustrumFile(&guise, &format, "", &keyLen, "", &headerLen, &id, &ifail);
   if (ifail != 0) return 0;
@@ -53,27 +53,24 @@ inline unsigned write(int count, const int* tags, unsigned nominal) {
     writeToFrustrumFile(&guise, &id, &n, data.data() + at, &ifail);
     if (ifail != 0) return 0;
   }
-  const int action = 1;
   closeFrustrumFile(&guise, &id, &action, &ifail);
   return ifail == 0 ? 1u : 0u;
 }
 
 inline unsigned read(int& count, int*& tags) {
-  const int guise = 4, format = 2, keyLen = 0, skip = 1;
+  const int guise = 4, format = 2, keyLen = 0, skip = 1, action = 1, max = 7;
   int id = -1, ifail = 0;
   openReadFrustrumFile(&guise, &format, "", &keyLen, &skip, &id, &ifail);
   if (ifail != 0) return 0;
   std::string data;
-  char block[7];
+  char block[max];
   while (state().readLimit < 0 || static_cast<int>(data.size()) < state().readLimit) {
-    const int max = sizeof block;
     int got = 0;
     readFromFrustrumFile(&guise, &id, &max, block, &got, &ifail);
     if (ifail == 4) break;
     if (ifail != 0) return 0;
     data.append(block, got);
   }
-  const int action = 1;
   closeFrustrumFile(&guise, &id, &action, &ifail);
   if (state().failRead) return 0;
   std::istringstream in(data);
