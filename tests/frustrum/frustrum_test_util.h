@@ -56,6 +56,14 @@ inline int readFrom(int guise, int id, int maxCount, std::string& out) {
 
 inline int closeStream(int guise, int id, int action) { return call(closeFrustrumFile, &guise, &id, &action); }
 
+// Opens `key` for writing, writes `data` unless it is empty and closes it; gives the first failing status.
+inline int writeStream(int guise, int format, const std::string& key, const std::string& header,
+                       const std::string& data = "") {
+  int id = 0, status = openWrite(guise, format, key, header, id);
+  if (status == 0 && !data.empty()) status = writeTo(guise, id, data);
+  return status != 0 ? status : closeStream(guise, id, 1);
+}
+
 // Opens `key` for reading, reads it to its end (which must report end of data) in reads of at most maxCount bytes,
 // closes it and gives its bytes; "status N" when it does not open.
 inline std::string readBack(int guise, int format, const std::string& key, int skip, int maxCount = 4096) {

@@ -15,10 +15,7 @@ class NamingTest : public FrustrumTest {};
 
 TEST_F(HeaderTest, WritesTheTextHeaderByteForByte) {
   const std::string key = dir / "part";
-  int id = 0;
-  ASSERT_EQ(openWrite(MV_GUISE_TRANSMIT, MV_FORMAT_TEXT, key, "A=1;B=2;C", id), 0);
-  EXPECT_EQ(writeTo(MV_GUISE_TRANSMIT, id, "DATA"), 0);
-  EXPECT_EQ(closeStream(MV_GUISE_TRANSMIT, id, 1), 0);
+  ASSERT_EQ(writeStream(MV_GUISE_TRANSMIT, MV_FORMAT_TEXT, key, "A=1;B=2;C", "DATA"), 0);
   EXPECT_EQ(readAll(key + ".x_t"),
             kBanner1 + kBanner2 +
                 "**PART1;\nMC=unknown;\nMC_MODEL=unknown;\nMC_ID=unknown;\nOS=unknown;\nOS_RELEASE=unknown;\n"
@@ -26,9 +23,7 @@ TEST_F(HeaderTest, WritesTheTextHeaderByteForByte) {
                 "FORMAT=text;\nGUISE=transmit;\nKEY=" +
                 key + ";\nFILE=" + key + ".x_t;\nDATE=unknown;\n**PART2;\nA=1;\nB=2;\n**PART3;\n" + kEndLine + "DATA");
 
-  ASSERT_EQ(openWrite(MV_GUISE_DEBUG_REPORT, MV_FORMAT_TEXT, dir / "report", "A=1;", id), 0);
-  EXPECT_EQ(writeTo(MV_GUISE_DEBUG_REPORT, id, "<r/>"), 0);
-  EXPECT_EQ(closeStream(MV_GUISE_DEBUG_REPORT, id, 1), 0);
+  ASSERT_EQ(writeStream(MV_GUISE_DEBUG_REPORT, MV_FORMAT_TEXT, dir / "report", "A=1;", "<r/>"), 0);
   EXPECT_EQ(readAll(dir / "report.xml"), "<?xml version=\"1.0\" ?><r/>");
 }
 
@@ -100,9 +95,7 @@ TEST_F(NamingTest, EveryGuiseAndFormatHasItsNamesOfAtMost255Characters) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "guise " << c.guise << " format " << c.format);
-    int id = 0;
-    ASSERT_EQ(openWrite(c.guise, c.format, key, "", id), 0);
-    EXPECT_EQ(closeStream(c.guise, id, 1), 0);
+    ASSERT_EQ(writeStream(c.guise, c.format, key, ""), 0);
     EXPECT_TRUE(fs::remove(key + c.written));
     EXPECT_TRUE(fs::is_empty(dir.str()));
     // The short name wins.
@@ -132,11 +125,8 @@ TEST_F(NamingTest, EveryGuiseAndFormatHasItsNamesOfAtMost255Characters) {
 TEST_F(NamingTest, SchemaFilesLiveInTheSchemaDirectory) {
   testfiles::setEnv("MV_KORV_SUPPORT_PATH", dir.str().c_str());
   MvKMBrepLib::init();
-  int id = 0;
   // Written under the key as given, inside the directory.
-  ASSERT_EQ(openWrite(MV_GUISE_SCHEMA, MV_FORMAT_TEXT, "Body", "", id), 0);
-  EXPECT_EQ(writeTo(MV_GUISE_SCHEMA, id, "mixed"), 0);
-  EXPECT_EQ(closeStream(MV_GUISE_SCHEMA, id, 1), 0);
+  ASSERT_EQ(writeStream(MV_GUISE_SCHEMA, MV_FORMAT_TEXT, "Body", "", "mixed"), 0);
   EXPECT_NE(readAll(dir / "Body.s_t").find("KEY=Body;\nFILE=" + (dir / "Body.s_t") + ";\n"), std::string::npos);
   // Read back: the lower-cased names are missing, the key as given is found.
   EXPECT_EQ(readBack(MV_GUISE_SCHEMA, MV_FORMAT_TEXT, "Body", 1), "mixed");
@@ -153,8 +143,7 @@ TEST_F(NamingTest, SchemaFilesLiveInTheSchemaDirectory) {
   MvKMBrepLib::fini();
   testfiles::setEnv("MV_KORV_SUPPORT_PATH", std::string(250, 'd').c_str());
   MvKMBrepLib::init();
-  ASSERT_EQ(openWrite(MV_GUISE_SCHEMA, MV_FORMAT_BINARY, dir / "short", "", id), 0);
-  EXPECT_EQ(closeStream(MV_GUISE_SCHEMA, id, 1), 0);
+  ASSERT_EQ(writeStream(MV_GUISE_SCHEMA, MV_FORMAT_BINARY, dir / "short", ""), 0);
   EXPECT_TRUE(fs::exists(dir / "short.s_b"));
   MvKMBrepLib::fini();
   testfiles::setEnv("MV_KORV_SUPPORT_PATH", nullptr);
