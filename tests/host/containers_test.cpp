@@ -9,6 +9,8 @@
 #include "host/MvVec.h"
 #include "host_test_util.h"
 
+#include <gmock/gmock.h>
+
 #include <algorithm>
 #include <climits>
 #include <memory>
@@ -318,12 +320,8 @@ TEST_F(ErrorMutexTest, ReportsArePerThreadAndCanThrow) {
   MvErrorState::clear();
   EXPECT_EQ(MvErrorState::rethrowCount(), 0);
   MvErrorState::setThrowOnError(true);
-  try {
-    MvErrorState::throwStdError("MvVecBase", "remove", "start<0", 1);
-    ADD_FAILURE() << "no MvError raised";
-  } catch (const MvError& e) {
-    EXPECT_EQ(std::string(e.what()), "MvVecBase::remove: start<0 (code 1)");
-  }
+  EXPECT_THAT([] { MvErrorState::throwStdError("MvVecBase", "remove", "start<0", 1); },
+              ::testing::ThrowsMessage<MvError>("MvVecBase::remove: start<0 (code 1)"));
   EXPECT_EQ(MvErrorState::reports().size(), 1u);  // recorded before it was thrown
 }
 

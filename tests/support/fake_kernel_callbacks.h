@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace fake {
@@ -22,8 +23,7 @@ struct Calls {
   int failCopyAt = -1;   // 0-based index of the copy call that fails
   int throwCopyAt = -1;  // 0-based index of the copy call that throws
   bool throwOnRelease = false;
-  std::vector<int> releaseCounts;  // count argument of each release call
-  std::vector<bool> releaseNullPtr;
+  std::vector<std::pair<int, bool>> releaseArgs;  // each release call's count and whether its tags were null
 };
 
 inline Calls& calls() {
@@ -33,8 +33,7 @@ inline Calls& calls() {
 
 inline unsigned release(int count, const int* tags) {
   Calls& c = calls();
-  c.releaseCounts.push_back(count);
-  c.releaseNullPtr.push_back(tags == nullptr);
+  c.releaseArgs.emplace_back(count, tags == nullptr);
   c.released.emplace_back(tags, tags + (tags ? count : 0));
   if (c.throwOnRelease) throw std::runtime_error("release failed");
   return 1;
@@ -89,7 +88,7 @@ using Report = std::tuple<std::string, std::string, std::string, int>;
 // Every report of this thread.
 inline std::vector<Report> reports() {
   std::vector<Report> out;
-  for (const MvErrorReport& r : MvErrorState::reports()) out.emplace_back(r.className, r.operation, r.condition, r.code);
+  for (const auto& r : MvErrorState::reports()) out.emplace_back(r.className, r.operation, r.condition, r.code);
   return out;
 }
 
