@@ -507,10 +507,8 @@ TEST_F(ShapesTest, DirectTriangleCopyMatchesOnePrimitivePerTriangle) {
   };
   MvAutoPtr<MvTriStripSet> expected = new MvTriStripSet(kPer, kPer, kPer);
   MvAutoPtr<MvTriIter> walk = source->getTriIter();
-  for (const MvTriangle* t = walk->next(1); t; t = walk->next(1)) {
-    ASSERT_EQ(expected->addStrip(&t->vertices[0][0], &t->normals[0][0], &t->texCoords[0][0], &t->colors[0][0], 3),
-              1u);
-  }
+  for (const MvTriangle* t = walk->next(1); t; t = walk->next(1))
+    ASSERT_EQ(expected->addStrip(&t->vertices[0][0], &t->normals[0][0], &t->texCoords[0][0], &t->colors[0][0], 3), 1u);
   struct Case {
     MvVertexShape::Binding colors;
     long long room;
@@ -556,8 +554,7 @@ TEST_F(ShapesTest, Polylines) {
   EXPECT_EQ(lines->polylineCount(), 2);
   EXPECT_EQ(lines->pointCount(), 5);
   EXPECT_EQ(lines->lineStart(1), 3);
-  EXPECT_EQ(lines->lineLength(0), 3);
-  EXPECT_EQ(lines->lineLength(1), 2);
-  EXPECT_EQ(lines->lineLength(2), 0);
+  EXPECT_EQ((std::vector<int>{lines->lineLength(0), lines->lineLength(1), lines->lineLength(2)}),
+            (std::vector<int>{3, 2, 0}));
   EXPECT_EQ(floats(lines->points(), 15), (std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 1, 0, 0, 1, 1, 0}));
 }

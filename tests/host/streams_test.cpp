@@ -125,8 +125,7 @@ TEST_F(StreamsTest, ObjectsRoundTripThroughFile) {
 
   MvAutoPtr<MvFileStream> in = MvFileStream::open(path.c_str());
   ASSERT_NE(in.get(), nullptr);
-  EXPECT_EQ(in->fileMajor(), 8);
-  EXPECT_EQ(in->fileMinor(), 2);
+  EXPECT_EQ(std::make_pair(in->fileMajor(), in->fileMinor()), std::make_pair(8, 2));
   expectProbe(*in, {5, 6, 7});
   MvAutoPtr<MvBase> obj = new MvBase;
   EXPECT_TRUE(in->readObject(obj));

@@ -1,6 +1,5 @@
-// A minimal kernel for the element's stream tests: it transmits a list of tags as text ("T <tag> ...")
-// through the frustrum with an empty key, and receives such text back as new tags (received tag = sent tag +
-// 100). Its reads use small blocks so that transfers span several frustrum calls.
+// A minimal kernel for the element's stream tests: it transmits tags as text ("T <tag>\n" each) through the frustrum
+// with an empty key and receives such text back as tags + 100, in small blocks that span several frustrum calls.
 #ifndef MV_TESTS_FRUSTRUM_KERNEL_H
 #define MV_TESTS_FRUSTRUM_KERNEL_H
 
