@@ -13,22 +13,6 @@ using namespace fake;
 
 namespace {
 
-// The schema path init takes with the two variables set (null: removed); they are put back afterwards.
-std::string schemaPathWith(const char* support, const char* schema) {
-  const char* const names[] = {"MV_KORV_SUPPORT_PATH", "K_SCHEMA"};
-  const char* const values[] = {support, schema};
-  std::optional<std::string> saved[2];
-  for (int i = 0; i < 2; ++i) {
-    if (const char* v = std::getenv(names[i])) saved[i] = v;
-    testfiles::setEnv(names[i], values[i]);
-  }
-  MvKMBrepLib::init();
-  std::string path = MvKMBrepLib::getKmSchemaPath();
-  MvKMBrepLib::fini();
-  for (int i = 0; i < 2; ++i) testfiles::setEnv(names[i], saved[i] ? saved[i]->c_str() : nullptr);
-  return path;
-}
-
 // An extra fini drives the count below zero; the next init brings it to zero and still initialises fully.
 TEST(Lifecycle, InitAndFiniAreCounted) {
   // Calls (+ init, - fini), then whether the schema path, the kernel lock and the element's type record exist.
@@ -60,7 +44,19 @@ TEST(Lifecycle, SchemaDirectoryComesFromTheEnvironment) {
 #endif
       {longDir.c_str(), nullptr, std::string(511, 'd')},  // cut to the 512-byte buffer, never overflowed
   };
-  for (const auto& c : cases) EXPECT_EQ(schemaPathWith(c.support, c.schema), c.expected);
+  // The schema path init takes with the two variables set (null: removed); they are put back afterwards.
+  const char* const names[] = {"MV_KORV_SUPPORT_PATH", "K_SCHEMA"};
+  std::optional<std::string> saved[2];
+  for (int i = 0; i < 2; ++i)
+    if (const char* v = std::getenv(names[i])) saved[i] = v;
+  for (const auto& c : cases) {
+    testfiles::setEnv(names[0], c.support);
+    testfiles::setEnv(names[1], c.schema);
+    MvKMBrepLib::init();
+    EXPECT_EQ(std::string(MvKMBrepLib::getKmSchemaPath()), c.expected);
+    MvKMBrepLib::fini();
+  }
+  for (int i = 0; i < 2; ++i) testfiles::setEnv(names[i], saved[i] ? saved[i]->c_str() : nullptr);
 }
 
 TEST(Lifecycle, BuildIdentityIsStampedInTheLibrary) {

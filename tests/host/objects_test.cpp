@@ -528,18 +528,17 @@ TEST_F(ShapesTest, DirectTriangleCopyMatchesOnePrimitivePerTriangle) {
 TEST_F(ShapesTest, MaterialsAndAttributes) {
   MvAutoPtr<MvMaterial> mat = new MvMaterial;
   MvAutoPtr<MvPathQual> qual = new MvPathQual;
-  {
-    MvAutoPtr<MvTriStripSet> shape = new MvTriStripSet();
-    EXPECT_EQ(shape->appendAttribute(mat, nullptr), 1u);
-    EXPECT_EQ(shape->appendAttribute(mat, qual), 1u);
-    expectRefused(shape->appendAttribute(nullptr, nullptr), "MvNode", "appendAttribute", "attr != NULL", 5);
-    MvHeap::failAt(0);
-    expectRefused(shape->appendAttribute(mat, nullptr), "MvVecBase", "reallocMem", kAllocFailed, 20);
-    EXPECT_EQ(shape->attributeCount(), 2);
-    EXPECT_EQ(shape->attribute(1), mat.get());
-    EXPECT_EQ(mat->refCount(), 3);
-    EXPECT_EQ(qual->refCount(), 2);
-  }
+  MvAutoPtr<MvTriStripSet> shape = new MvTriStripSet();
+  EXPECT_EQ(shape->appendAttribute(mat, nullptr), 1u);
+  EXPECT_EQ(shape->appendAttribute(mat, qual), 1u);
+  expectRefused(shape->appendAttribute(nullptr, nullptr), "MvNode", "appendAttribute", "attr != NULL", 5);
+  MvHeap::failAt(0);
+  expectRefused(shape->appendAttribute(mat, nullptr), "MvVecBase", "reallocMem", kAllocFailed, 20);
+  EXPECT_EQ(shape->attributeCount(), 2);
+  EXPECT_EQ(shape->attribute(1), mat.get());
+  EXPECT_EQ(mat->refCount(), 3);
+  EXPECT_EQ(qual->refCount(), 2);
+  shape = nullptr;
   EXPECT_EQ(mat->refCount(), 1);
   EXPECT_EQ(qual->refCount(), 1);
 }
