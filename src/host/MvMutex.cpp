@@ -2,6 +2,10 @@
 
 #include <chrono>
 
+#if !(defined(__x86_64__) && defined(__linux__))
+mv_detail::ThreadKey mv_detail::currentThread() { return std::this_thread::get_id(); }
+#endif
+
 namespace {
 
 // A timed wait by polling. Timed locks through pthread_mutex_clocklock are

@@ -22,7 +22,9 @@ inline ThreadKey currentThread() {
 }
 #else
 using ThreadKey = std::thread::id;
-inline ThreadKey currentThread() { return std::this_thread::get_id(); }
+// Taken in the toolkit's own module: where each module links its own copy of
+// the thread runtime, the copies number the threads differently.
+MV61_API ThreadKey currentThread();
 #endif
 }  // namespace mv_detail
 
@@ -53,7 +55,7 @@ class MV61_API MvMutex {
     return true;
   }
   bool unlockNested() {
-    if (_depth < 2 || _owner.load(std::memory_order_relaxed) != mv_detail::currentThread()) return false;
+    if (_owner.load(std::memory_order_relaxed) != mv_detail::currentThread() || _depth < 2) return false;
     --_depth;
     return true;
   }
