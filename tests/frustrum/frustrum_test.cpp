@@ -1,7 +1,5 @@
-// The frustrum: file names built from key, guise and format, schema files, the text header of written files and
-// skipping it when reading; file streams small and far larger than one file buffer; the table of open streams;
-// streams without a key on the current host stream and the element's in-memory transmit and receive through them;
-// graphical-output segments handed to the host.
+// The frustrum: file names, schema files, text headers, file streams of any size, the table of open streams,
+// keyless streams on the current host stream with the element's transmit and receive, graphical output segments.
 #include "MvKMBrep61.h"
 #include "base/current_host_stream.h"
 #include "support/fake_kernel_callbacks.h"

@@ -1,6 +1,4 @@
-// Vectors (growth, length changes, removal, trimming, the memory account, held references, refused growth), auto
-// pointers, stride iterators, GUIDs, the type registry, per-thread reports, the timed mutex; tri-strip sets, their
-// triangle iterator, strips read through iterators, reserved room, attributes and polylines.
+// Vectors, auto pointers, stride iterators, GUIDs, the type registry, reports, the mutex; tri-strip sets, polylines.
 #include "host/MvAutoPtr.h"
 #include "host/MvBase.h"
 #include "host/MvErrorState.h"
@@ -99,9 +97,8 @@ struct DerivedIter : MvStrideIter<float, N> {
 template <int N>
 using PlainIter = MvStrideIter<float, N>;
 
-// Adds one primitive read through iterators of kind Iter to a shape with texture coordinates only. The case is
-// {vertex offset in data (-1: no data), count, stride, texture coordinate offset, count, stride}; gives the
-// result, the shape's data, where the iterators stand and the report.
+// Adds one primitive read through Iter to a shape with texture coordinates only; a case is {vertex offset in
+// data (-1: none), count, stride, texture coordinate offset, count, stride}. Gives what it did and reported.
 using Case = std::array<int, 6>;
 template <template <int> class Iter>
 auto addThrough(const float* data, const Case& c) {

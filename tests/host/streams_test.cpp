@@ -20,9 +20,8 @@ constexpr _MvIID kProbeIID = mvMakeIID(0x5E1F0001, 0x7A7A, 0x4B4B, 0x81, 0x82, 0
 constexpr _MvIID kStrangerIID = mvMakeIID(0x5E1F0002, 0x7A7A, 0x4B4B, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88);
 const char* const kBadRecord = "0 <= length && record within stream";
 
-// A streamable object whose record is `toRead` followed by its values; its deserialize reads `toRead` values,
-// so a record can make it read less or more than was written. Its values are left out of a host file's
-// checksum, as a kernel's segment is.
+// A streamable object whose record is `toRead` and its values; it reads back `toRead` values, so a record can make
+// it read less or more than was written. Its values are left out of a host file's checksum, as a kernel's segment is.
 struct Probe : MvBase {
   static inline MvType* s_type = nullptr;
   explicit Probe(std::vector<int> v = {}, int n = 0) : toRead(n), values(std::move(v)) {}
