@@ -3,8 +3,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -44,11 +42,8 @@ TEST(Lifecycle, SchemaDirectoryComesFromTheEnvironment) {
 #endif
       {longDir.c_str(), nullptr, std::string(511, 'd')},  // cut to the 512-byte buffer, never overflowed
   };
-  // The schema path init takes with the two variables set (null: removed); they are put back afterwards.
+  // The schema path init takes with the two variables set (null: removed); both are removed afterwards.
   const char* const names[] = {"MV_KORV_SUPPORT_PATH", "K_SCHEMA"};
-  std::optional<std::string> saved[2];
-  for (int i = 0; i < 2; ++i)
-    if (const char* v = std::getenv(names[i])) saved[i] = v;
   for (const auto& c : cases) {
     testfiles::setEnv(names[0], c.support);
     testfiles::setEnv(names[1], c.schema);
@@ -56,7 +51,7 @@ TEST(Lifecycle, SchemaDirectoryComesFromTheEnvironment) {
     EXPECT_EQ(std::string(MvKMBrepLib::getKmSchemaPath()), c.expected);
     MvKMBrepLib::fini();
   }
-  for (int i = 0; i < 2; ++i) testfiles::setEnv(names[i], saved[i] ? saved[i]->c_str() : nullptr);
+  for (const char* name : names) testfiles::setEnv(name, nullptr);
 }
 
 TEST(Lifecycle, BuildIdentityIsStampedInTheLibrary) {
