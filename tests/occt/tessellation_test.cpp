@@ -91,7 +91,6 @@ TEST_F(Tessellation, MeshAreaApproachesTheExactAreaAsTheLevelRises) {
   kocct::deleteParts(1, &tag);
 }
 
-// Every edge point is a face mesh vertex, and rendering draws the same polylines through the segment functions.
 TEST_F(Tessellation, EdgePolylinesLieOnTheFaceMeshAndAreRendered) {
   const int tag = addShape(blockWithHole());
   std::vector<kocct::FaceMesh> faces;

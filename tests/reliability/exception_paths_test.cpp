@@ -1,6 +1,5 @@
 // Every report path of the element, the frustrum's host-stream transfers, the tessellation and the holder, and bad
-// kernel and host files and element records, one row each, with reports recorded and thrown and with callbacks that
-// throw; no row may leave anything behind.
+// kernel and host files and element records, one row each, throwing callbacks too; no row leaves anything behind.
 #include "reliability/reliability_support.h"
 
 #include <functional>

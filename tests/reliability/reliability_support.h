@@ -1,5 +1,4 @@
-// Shared pieces of the reliability tests: the sample application brought up per test, and the checks that the
-// library left nothing behind (lock, current host stream, open streams, kernel bodies, memory account).
+// What the reliability tests share: the sample application per test, checks that nothing is left behind.
 #ifndef MV_TESTS_RELIABILITY_SUPPORT_H
 #define MV_TESTS_RELIABILITY_SUPPORT_H
 

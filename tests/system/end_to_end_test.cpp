@@ -1,5 +1,4 @@
-// The sample application end to end: host files in both formats of the kernel's data, graphical output and
-// tessellation. The fixture checks that each test leaves no body, memory or lock behind.
+// The sample application end to end: host files in both kernel data formats, graphical output, tessellation.
 #include "reliability/reliability_support.h"
 
 #include <string>

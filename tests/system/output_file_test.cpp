@@ -1,12 +1,7 @@
 // The tool's output files: write and rename faults, targets that are not regular files, links, concurrent writers.
 #include "system/tool_run.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
