@@ -1,6 +1,4 @@
-// What the fuzz targets share: the entry point's types, a check that stops the run with a message (libFuzzer then
-// keeps the input as a crash), a scratch directory removed at exit, the check that the library holds nothing between
-// operations, the sample application behind the element's callbacks, an in-memory frustrum with a kernel session.
+// What the fuzz targets share. A failed check aborts with a message; libFuzzer keeps the input as a crash.
 #ifndef MV_FUZZ_CHECK_H
 #define MV_FUZZ_CHECK_H
 

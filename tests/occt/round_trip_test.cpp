@@ -6,7 +6,6 @@
 namespace occttest {
 namespace {
 
-// The kernel's data in one format, in host files and in kernel files.
 class RoundTrip : public OcctTest, public ::testing::WithParamInterface<kocct::Format> {
  protected:
   void SetUp() override {

@@ -10,7 +10,6 @@ namespace {
 
 // One run of an operation with allocation n failing.
 struct Trial {
-  Trial(long long at, bool throwingReports) : n(at), throwing(throwingReports) {}
   long long n;
   bool throwing;
   bool injected = false, threw = false, reported = false;
@@ -65,7 +64,7 @@ class AllocationSweep : public AppTest, public ::testing::WithParamInterface<boo
   long long sweep(const std::function<void(Trial&)>& op) {
     for (long long n = 0; n < 20000 && !HasFatalFailure(); ++n) {
       SCOPED_TRACE("allocation " + std::to_string(n));
-      Trial t(n, GetParam());
+      Trial t{n, GetParam()};
       op(t);
       EXPECT_TRUE(libraryIdle());
       EXPECT_EQ(partsOf(*source), model);
