@@ -75,12 +75,10 @@ struct Damage {
 TEST_F(KernelFiles, DamagedRecordsAreRefusedAndCreateNothing) {
   const std::string key = tempPath("damaged");
   const std::string file = key + ".x_t";
-  {
-    const OwnedParts owned{importColoredModel()};
-    ASSERT_EQ(kocct::transmit(static_cast<int>(owned.tags.size()), owned.tags.data(), key.c_str(),
-                              static_cast<int>(key.size()), kocct::Format::Text),
-              kocct::kOk);
-  }
+  const OwnedParts owned{importColoredModel()};
+  ASSERT_EQ(kocct::transmit(static_cast<int>(owned.tags.size()), owned.tags.data(), key.c_str(),
+                            static_cast<int>(key.size()), kocct::Format::Text),
+            kocct::kOk);
   const std::string pristine = readAll(file);
   const std::size_t start = pristine.find("KOCCT-PARTS");
   ASSERT_NE(start, std::string::npos);
