@@ -27,9 +27,8 @@ void writeHostFile(const std::string& path, int elements, const std::function<Mv
   ASSERT_EQ(out->close(), 1u);
 }
 
-// The demo's outputs, the host file's summary, transmits into kernel files (whose headers name them by the user's
-// key, not the temporary's), an import back, the summary as JSON per file and in total, exports into every format
-// (--out makes the folders it needs; extensions are matched in any case) and the help pages.
+// The demo's outputs, the summary as text and JSON, transmits (the headers name the user's key, not the temporary),
+// an import back, exports into every format (--out makes its folders; extensions match in any case) and the help.
 TEST_F(Tool, DemoInfoTransmitImportAndHelp) {
   const struct {
     const char* args;
