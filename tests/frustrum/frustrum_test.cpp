@@ -34,7 +34,7 @@ int call(EntryPoint entryPoint, Args... args) {
 
 // Lengths of -1 stand for the key's and the header's own.
 int openWrite(int guise, int format, const std::string& key, const std::string& header, int& id,
-                     int keyLength = -1, int headerLength = -1) {
+              int keyLength = -1, int headerLength = -1) {
   if (keyLength == -1) keyLength = static_cast<int>(key.size());
   if (headerLength == -1) headerLength = static_cast<int>(header.size());
   return call(openWriteFrustrumFile, &guise, &format, key.c_str(), &keyLength, header.data(), &headerLength, &id);
@@ -63,7 +63,7 @@ int closeStream(int guise, int id, int action) { return call(closeFrustrumFile, 
 
 // Opens `key` for writing, writes `data` unless it is empty and closes it; gives the first failing status.
 int writeStream(int guise, int format, const std::string& key, const std::string& header,
-                       const std::string& data = "") {
+                const std::string& data = "") {
   int id = 0, status = openWrite(guise, format, key, header, id);
   if (status == 0 && !data.empty()) status = writeTo(guise, id, data);
   return status != 0 ? status : closeStream(guise, id, 1);
