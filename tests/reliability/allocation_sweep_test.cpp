@@ -15,7 +15,7 @@ struct Trial {
   bool injected = false, threw = false, reported = false;
   bool newGaveNull = false;  // set by operations whose own `new` gave null
   unsigned result = 0;
-  std::string why;
+  std::string why{};
 
   // Runs op under the seam; a thrown MvError counts as a failure. An operation that got over the failure must have
   // reported it (code 20); one that failed reported something (maybe a callback's own allocation failure), or the
