@@ -19,7 +19,9 @@ inline std::string readAll(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-inline void writeAll(const std::string& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
+inline void writeAll(const std::string& path, const std::string& data) {
+  std::ofstream(path, std::ios::binary) << data;
+}
 
 // Sets an environment variable; null removes it.
 inline void setEnv(const char* name, const char* value) {
