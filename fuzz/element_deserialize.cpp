@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MvAutoPtr<MvMemoryStream> in(new MvMemoryStream(reinterpret_cast<const char*>(data + 1), static_cast<int>(size - 1)));
     const unsigned ok = e->deserialize(*in);
     const MvVec<int>& parts = e->kmPart();
-    FUZZ_CHECK(fuzzing::libraryIdle());
+    FUZZ_CHECK(testfiles::libraryIdle());
     FUZZ_CHECK(parts.length() == e->kmPartOwnerFlags().length() && parts.length() >= 1 && parts[0] == ownPart);
     FUZZ_CHECK(ok || (parts.length() == 1 && ksample::bodyCount() == bodies));
     for (int i = 1; i < parts.length(); ++i) FUZZ_CHECK(ksample::exists(parts[i]) && e->kmPartOwnerFlags()[i] == 0);
@@ -35,6 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       for (int i = 0; i < parts.length(); ++i) FUZZ_CHECK(ksample::sameBody(parts[i], back->kmPart()[i]));
     }
   }
-  FUZZ_CHECK(ksample::bodyCount() == bodies && fuzzing::libraryIdle());
+  FUZZ_CHECK(ksample::bodyCount() == bodies && testfiles::libraryIdle());
   return 0;
 }

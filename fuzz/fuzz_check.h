@@ -3,8 +3,9 @@
 #define MV_FUZZ_CHECK_H
 
 #include "app/sample_app.h"
+#include "support/elements.h"
+#include "support/memory_frustrum.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -45,12 +46,6 @@ inline void writeFile(const std::string& path, const unsigned char* data, size_t
   FUZZ_CHECK(std::fclose(f) == 0);
 }
 
-// The kernel lock is free, no host stream is current, no frustrum stream is open.
-inline bool libraryIdle() {
-  return MvKMBrep::s_pKorvaniteMutex->heldDepth() == 0 && mvFrustrumHasHostStream() == 0 &&
-         mvFrustrumOpenStreamCount() == 0;
-}
-
 // Brings up the sample application once, with both element types registered.
 inline void startApp() {
   static const struct App {
@@ -63,44 +58,11 @@ inline void startApp() {
   } app;
 }
 
-// The bytes the buffer frustrum serves.
-inline std::string& served() {
-  static std::string bytes;
-  return bytes;
-}
-
-// A frustrum serving `served()` to a kernel's reads in pieces of varying size, as a real one may; it refuses writes.
-inline ksample::Frustrum bufferFrustrum() {
-  static size_t at = 0;
-  const auto ok = [](int* ifail) { *ifail = ksample::kFrOk; };
-  const auto segment = [](const int*, const int*, const int*, const int*, const double*, const int*, const int*,
-                          int* ifail) { *ifail = ksample::kFrOk; };
-  return {ok, ok, ok,
-          [](const int*, const int*, const char*, const int*, const char*, const int*, int* id, int* ifail) {
-            *id = -1;
-            *ifail = ksample::kFrCannotOpen;
-          },
-          [](const int*, const int*, const char*, const int*, const int*, int* id, int* ifail) {
-            at = 0;
-            *id = 1;
-            *ifail = ksample::kFrOk;
-          },
-          [](const int*, const int*, const int*, const char*, int* ifail) { *ifail = ksample::kFrWriteFailure; },
-          [](const int*, const int*, const int* max, char* buffer, int* delivered, int* ifail) {
-            const size_t n = std::min({static_cast<size_t>(*max), 1 + at % 977, served().size() - at});
-            *delivered = static_cast<int>(served().copy(buffer, n, at));
-            at += n;
-            *ifail = n == 0 ? ksample::kFrEndOfData : ksample::kFrOk;
-          },
-          [](const int*, const int*, const int*, int* ifail) { *ifail = ksample::kFrOk; },
-          segment, segment, segment};
-}
-
-// Starts a kernel's session on the buffer frustrum, once; it stops at exit.
+// Starts a kernel's session on the in-memory frustrum, once; it stops at exit.
 template <int (*start)(const ksample::Frustrum&), int (*stop)()>
 void startSession() {
   static const struct Session {
-    Session() { FUZZ_CHECK(start(bufferFrustrum()) == 0); }
+    Session() { FUZZ_CHECK(start(memfrustrum::reset()) == 0); }
     ~Session() { stop(); }
   } session;
 }

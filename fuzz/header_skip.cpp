@@ -5,6 +5,8 @@
 #include "frustrum/MvFrustrum.h"
 #include "fuzz_check.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kGuise = MV_GUISE_TRANSMIT;

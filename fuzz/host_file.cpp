@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       MvAutoPtr<MvBase> obj;
       const unsigned ok = in->readObject(obj);
       int after = 0;
-      FUZZ_CHECK(fuzzing::libraryIdle() && (ok == 1 || !obj) && in->getPosition(after) == 1);
+      FUZZ_CHECK(testfiles::libraryIdle() && (ok == 1 || !obj) && in->getPosition(after) == 1);
       FUZZ_CHECK(after > position || in->atEnd());
       position = after;
       if (obj && obj->isOfExactType(MvKMBrep::classTypeID())) {
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       objects.push_back(obj);
     }
   }
-  FUZZ_CHECK(fuzzing::libraryIdle() && ksample::bodyCount() == bodies);
+  FUZZ_CHECK(testfiles::libraryIdle() && ksample::bodyCount() == bodies);
   MvErrorState::clear();
   return 0;
 }

@@ -22,7 +22,8 @@ void check(kocct::Format format) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzzing::startSession<kocct::startSession, kocct::stopSession>();
-  fuzzing::served().assign(reinterpret_cast<const char*>(data), size);
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  memfrustrum::state().files = {{".x_t", bytes}, {".x_b", bytes}};
   check(kocct::Format::Text);
   check(kocct::Format::Binary);
   return 0;

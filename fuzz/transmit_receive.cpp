@@ -19,7 +19,7 @@ void check(const std::string& bytes, ksample::Format format) {
   FUZZ_CHECK(!accepted || again.size() == parsed.size());
   for (size_t i = 0; i < again.size(); ++i) FUZZ_CHECK(ksample::sameRecord(parsed[i], again[i]));
 
-  fuzzing::served() = bytes;
+  memfrustrum::state().files[format == ksample::Format::Text ? ".x_t" : ".x_b"] = bytes;
   const int bodies = ksample::bodyCount();
   int count = -1;
   int* tags = nullptr;

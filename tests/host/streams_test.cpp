@@ -13,6 +13,7 @@
 #include <vector>
 
 using namespace host_test;
+using testfiles::flipped;
 
 namespace {
 
@@ -277,21 +278,17 @@ TEST_F(StreamsTest, DamagedInputGivesClearErrors) {
   const std::string good = dir / "good.mvh", cut = dir / "cut.mvh";
   writeFile(good, {probe({1, 2}, 2), probe({3}, 1)});
   const std::string bytes = testfiles::readAll(good);  // header 16, records 32 and 28, trailer 16
-  const auto flip = [&bytes](std::size_t at, int mask = 0x40) {
-    std::string b = bytes;
-    b[at] = static_cast<char>(b[at] ^ mask);
-    return b;
-  };
   // {file contents, operation and condition reported (null: the file reads whole)}
   const std::tuple<std::string, const char*, const char*> damaged[] = {
       {bytes.substr(0, 16 + 32), "open", "trailer at the end of the file"},  // cut at a record boundary
       {bytes.substr(0, 16), "open", "trailer at the end of the file"},
       {bytes.substr(0, bytes.size() - 3), "open", "trailer at the end of the file"},
       {"MV61HOSX" + bytes.substr(8), "open", "file header magic"},
-      {flip(16 + 20, 3), "checkTrailer", "trailer checksum == file checksum"},  // the first probe's count 2 -> 1
-      {flip(16 + 32 + 16 + 2), "readObject", kBadRecord},
-      {flip(bytes.size() - 8), "checkTrailer", "trailer object count == objects read"},
-      {flip(16 + 24), nullptr, nullptr}};  // a value: left out of the checksum
+      // The first probe's count 2 -> 1.
+      {flipped(bytes, 16 + 20, 3), "checkTrailer", "trailer checksum == file checksum"},
+      {flipped(bytes, 16 + 32 + 16 + 2, 0x40), "readObject", kBadRecord},
+      {flipped(bytes, bytes.size() - 8, 0x40), "checkTrailer", "trailer object count == objects read"},
+      {flipped(bytes, 16 + 24, 0x40), nullptr, nullptr}};  // a value: left out of the checksum
   for (const auto& [contents, operation, condition] : damaged) {
     SCOPED_TRACE(condition ? condition : "whole");
     MvErrorState::clear();

@@ -8,16 +8,16 @@ using namespace ksample;
 TEST_F(KernelTest, RenderDrawsEveryEdgeBetweenOpenAndClose) {
   const int box = makeBox(1, 2, 3, identityTransform());
   ASSERT_EQ(render(box), kOk);
-  const std::vector<fake::Segment>& s = fake::state().segments;
+  const std::vector<memfrustrum::Segment>& s = memfrustrum::state().segments;
   ASSERT_EQ(s.size(), 14u);
-  EXPECT_EQ(s[0], (fake::Segment{0, 0, box, 12, 0, {0.0}, 0, {0}}));
+  EXPECT_EQ(s[0], (memfrustrum::Segment{0, 0, box, 12, 0, {0.0}, 0, {0}}));
   // Edge 5 runs along y on the high side of z and the low side of x: it bounds faces +Z (5) and -X (0).
-  EXPECT_EQ(s[1 + 5], (fake::Segment{1, 1, box, 5, 2, {0, 0, 3, 0, 2, 3}, 0, {5, 0}}));
-  EXPECT_EQ(s[13], (fake::Segment{2, 0, box, 12, 0, {0.0}, 0, {0}}));
+  EXPECT_EQ(s[1 + 5], (memfrustrum::Segment{1, 1, box, 5, 2, {0, 0, 3, 0, 2, 3}, 0, {5, 0}}));
+  EXPECT_EQ(s[13], (memfrustrum::Segment{2, 0, box, 12, 0, {0.0}, 0, {0}}));
 
   // A failing output stops the edges but the segment is still closed.
-  fake::state().segments.clear();
-  fake::state().outputsBeforeFailure = 1;
+  memfrustrum::state().segments.clear();
+  memfrustrum::state().outputsBeforeFailure = 1;
   EXPECT_EQ(render(box), 7);
   EXPECT_EQ(lastError(), "graphical output failed with status 7");
   ASSERT_EQ(s.size(), 4u);

@@ -19,7 +19,7 @@ TEST_F(KernelTest, RoundTripInBothFormatsAndAFailedWriteLeavesNoFile) {
   const std::vector<int> originals = sampleBodies();
   for (Format format : {Format::Text, Format::Binary}) {
     ASSERT_EQ(transmit(3, originals.data(), "part", 4, format, true), kOk) << lastError();
-    EXPECT_EQ(fake::state().header, "KERNEL=ksample;FORMAT_VERSION=1;BODIES=3;NOMINAL_GEOM=1;");
+    EXPECT_EQ(memfrustrum::state().header, "KERNEL=ksample;FORMAT_VERSION=1;BODIES=3;NOMINAL_GEOM=1;");
     int count = 0;
     int* tags = nullptr;
     ASSERT_EQ(receive("part", 4, format, count, tags), kOk) << lastError();
@@ -29,15 +29,15 @@ TEST_F(KernelTest, RoundTripInBothFormatsAndAFailedWriteLeavesNoFile) {
       EXPECT_GT(tags[i], originals[2]) << i;
       EXPECT_TRUE(sameBody(tags[i], originals[i])) << i;
     }
-    EXPECT_EQ(fake::state().openStreams, 0);
+    EXPECT_EQ(memfrustrum::state().openStreams, 0);
     deleteBodies(count, tags);
     freeTags(tags);
   }
 
-  fake::state().failWrite = 12;
+  memfrustrum::state().failWrite = 12;
   EXPECT_EQ(transmit(3, originals.data(), "part", 4, Format::Binary), kErrFrustrum);
   EXPECT_EQ(lastError(), "frustrum write failed with status 12");
-  EXPECT_EQ(fake::state().files.count("part.x_b"), 0u);
+  EXPECT_EQ(memfrustrum::state().files.count("part.x_b"), 0u);
 }
 
 TEST_F(KernelTest, TextIsPlainLinesAndCorruptDataCreatesNothing) {
@@ -45,8 +45,8 @@ TEST_F(KernelTest, TextIsPlainLinesAndCorruptDataCreatesNothing) {
   setFaceColor(box, 2, {0.5f, 0.25f, 1.0f, 1.0f});
   ASSERT_EQ(transmit(1, &box, "part", 4, Format::Text), kOk);
   ASSERT_EQ(transmit(1, &box, "part", 4, Format::Binary), kOk);
-  const std::string text = fake::state().files["part.x_t"];
-  const std::string binary = fake::state().files["part.x_b"];
+  const std::string text = memfrustrum::state().files["part.x_t"];
+  const std::string binary = memfrustrum::state().files["part.x_b"];
   EXPECT_EQ(text, withChecksum("KSAMPLE TRANSMIT TEXT\nVERSION 1\nBODIES 1\nBODY 1 box 1 2 3\n"
                                "XFORM 1 0 0 0.5 0 1 0 0 0 0 1 0\nCOLOUR none\nFACE 0 none\nFACE 1 none\n"
                                "FACE 2 0.5 0.25 1 1\nFACE 3 none\nFACE 4 none\nFACE 5 none\nEND\n"));
@@ -70,7 +70,7 @@ TEST_F(KernelTest, TextIsPlainLinesAndCorruptDataCreatesNothing) {
 
   const int before = bodyCount();
   for (const auto& [format, data, error] : cases) {
-    fake::state().files[format == Format::Text ? "part.x_t" : "part.x_b"] = data;
+    memfrustrum::state().files[format == Format::Text ? "part.x_t" : "part.x_b"] = data;
     int count = -1;
     int* tags = &count;
     EXPECT_EQ(receive("part", 4, format, count, tags), kErrCorruptData) << error;
@@ -79,5 +79,5 @@ TEST_F(KernelTest, TextIsPlainLinesAndCorruptDataCreatesNothing) {
     EXPECT_EQ(tags, nullptr) << error;
     EXPECT_EQ(bodyCount(), before) << error;
   }
-  EXPECT_EQ(fake::state().openStreams, 0);
+  EXPECT_EQ(memfrustrum::state().openStreams, 0);
 }

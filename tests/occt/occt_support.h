@@ -36,12 +36,14 @@
 #include <gp_Trsf.hxx>
 
 #include "app/occt_app.h"
+#include "support/app_test.h"
 #include "support/elements.h"
 #include "support/test_files.h"
 
 namespace occttest {
 
 using testfiles::elementOf;
+using testfiles::partsOf;
 using testfiles::readAll;
 using testfiles::writeAll;
 
@@ -72,18 +74,16 @@ inline double areaOf(const TopoDS_Shape& shape) {
   return props.Mass();
 }
 
-// The sub-shapes of a type; face `index` (from 0).
-inline int countOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type) {
+// The sub-shapes of a type, numbered from 1; their count; face `index` (from 0).
+inline TopTools_IndexedMapOfShape subShapes(const TopoDS_Shape& shape, TopAbs_ShapeEnum type) {
   TopTools_IndexedMapOfShape map;
   TopExp::MapShapes(shape, type, map);
-  return map.Extent();
+  return map;
 }
 
-inline TopoDS_Shape faceOf(const TopoDS_Shape& shape, int index) {
-  TopTools_IndexedMapOfShape faces;
-  TopExp::MapShapes(shape, TopAbs_FACE, faces);
-  return faces(index + 1);
-}
+inline int countOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type) { return subShapes(shape, type).Extent(); }
+
+inline TopoDS_Shape faceOf(const TopoDS_Shape& shape, int index) { return subShapes(shape, TopAbs_FACE)(index + 1); }
 
 // Writes a small STEP model (in millimetres, or the given unit such as "INCH") with every kind of colour and an
 // assembly; fails the test when it cannot. Its parts, in order: "block" twice (an assembly's two instances, the
@@ -176,34 +176,14 @@ inline void expectSamePart(int a, int b) {
   EXPECT_NEAR(ba.CornerMax().Distance(bb.CornerMax()), 0.0, tol);
 }
 
-inline std::vector<int> tagsOf(const MvKMBrep& element) {
-  return std::vector<int>(element.kmPart().begin(), element.kmPart().end());
-}
-
 // Parts deleted when it goes.
 struct OwnedParts {
   std::vector<int> tags;
   ~OwnedParts() { kocct::deleteParts(static_cast<int>(tags.size()), tags.data()); }
 };
 
-// The adapter's host application for one test, which must leave no part and no host memory behind.
-class OcctTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    app.reset(new kocctapp::OcctApp(options));
-    ASSERT_TRUE(app->ok()) << app->error();
-    MvErrorState::clear();
-    memoryAtStart = MvPlatform::instance()->memoryInUse();
-  }
-  void TearDown() override {
-    EXPECT_EQ(kocct::partCount(), 0) << "parts left behind";
-    EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memoryAtStart) << "host memory left behind";
-    app.reset();
-  }
-  std::unique_ptr<kocctapp::OcctApp> app;
-  kocctapp::Options options;
-  long long memoryAtStart = 0;
-};
+// The adapter's host application per test.
+using OcctTest = testfiles::AppTest<kocctapp::OcctApp, kocctapp::Options, kocct::partCount>;
 
 }  // namespace occttest
 

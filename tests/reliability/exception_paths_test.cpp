@@ -111,9 +111,7 @@ struct Scene {
   }
   // Reads the record, with the integer at `index` replaced, into e.
   unsigned read(int index = 0, int value = 1) {
-    std::string bytes = record;
-    for (int b = 0; b < 4; ++b) bytes[4 * index + b] = static_cast<char>(static_cast<unsigned>(value) >> (8 * b));
-    return readBytes(bytes);
+    return readBytes(testfiles::setInt(record, 4 * static_cast<size_t>(index), value));
   }
   // Reads from the stream (the record when null) into a new element with one part.
   unsigned readNew(MvObjectStream* from = nullptr) {
@@ -140,12 +138,6 @@ struct Scene {
     return e->getMvEdgeShape(p = params(), lines);
   }
 };
-
-// The bytes with the one at `at` changed by `mask`.
-std::string flip(std::string bytes, size_t at, char mask) {
-  bytes[at] ^= mask;
-  return bytes;
-}
 
 // How a row ends: with the thrown report's condition, or one of these.
 const std::string kThrows = "(the callback's exception)";
@@ -196,7 +188,7 @@ const Row kRows[] = {
      [](S& s) { K::setKmMemoryRelCallback(thenThrow<cb::freeMemory>); return s.readNew(); }},
     {"deserialize, kernel refuses a corrupt segment", kZero,
      [](S& s) {
-       const std::string bytes = flip(s.record, s.record.size() - 3, 0x5A);
+       const std::string bytes = flipped(s.record, s.record.size() - 3, 0x5A);
        return s.readNew(new MvMemoryStream(bytes.data(), static_cast<int>(bytes.size())));
      }},
     // After the version, major, minor and length.
@@ -273,7 +265,7 @@ const Row kBadFiles[] = {
     {"kernel file with a changed digit", "kernel: transmit data checksum mismatch",
      [](S& s) {
        const char digit = s.kernelFile[s.kernelFile.size() - 20];
-       return s.receive(flip(s.kernelFile, s.kernelFile.size() - 20, static_cast<char>(digit ^ (digit == '7' ? '8' : '7'))));
+       return s.receive(flipped(s.kernelFile, s.kernelFile.size() - 20, digit ^ (digit == '7' ? '8' : '7')));
      }},
     {"foreign file", "kernel: data is not ksample transmit data",
      [](S& s) { return s.receive("\x89PNG\r\n\x1a\n not a kernel file at all\n"); }},
@@ -289,9 +281,9 @@ const Row kBadFiles[] = {
     {"host file with the element record cut short", "trailer at the end of the file",
      [](S& s) { return s.readHost(s.hostFile.substr(0, s.hostFile.size() - 7)); }},
     {"host file with the kernel's data corrupted", "kernel: transmit data checksum mismatch",
-     [](S& s) { return s.readHost(flip(s.hostFile, s.hostFile.size() - 30, 0x21)); }},
+     [](S& s) { return s.readHost(flipped(s.hostFile, s.hostFile.size() - 30, 0x21)); }},
     {"host file with an unknown type", "type registered for GUID",
-     [](S& s) { return s.readHost(flip(s.hostFile, MvFileStream::kHeaderBytes, 0x01)); }},
+     [](S& s) { return s.readHost(flipped(s.hostFile, MvFileStream::kHeaderBytes, 0x01)); }},
     {"element record cut inside its header", "nRead == count", [](S& s) { return s.readBytes(s.record.substr(0, 14)); }},
     {"element record one byte short", "currPos + length <= stream size",
      [](S& s) { return s.readBytes(s.record.substr(0, s.record.size() - 1)); }},

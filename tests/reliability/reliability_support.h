@@ -4,6 +4,7 @@
 
 #include "app/demo_model.h"
 #include "app/sample_app.h"
+#include "support/app_test.h"
 #include "support/elements.h"
 #include "support/test_files.h"
 
@@ -11,27 +12,21 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace rel {
 
 using testfiles::elementOf;
+using testfiles::flipped;
+using testfiles::libraryIdle;
+using testfiles::partsOf;
 using testfiles::readAll;
 using testfiles::tagVec;
 using testfiles::tempPath;
 
-// The library holds nothing between operations: kernel lock free, no current host stream, no frustrum stream open.
-inline bool libraryIdle() {
-  return (!MvKMBrep::s_pKorvaniteMutex || MvKMBrep::s_pKorvaniteMutex->heldDepth() == 0) &&
-         mvFrustrumHasHostStream() == 0 && mvFrustrumOpenStreamCount() == 0;
-}
-
 // One ownership flag per part.
 inline bool partsConsistent(const MvKMBrep& e) { return e.kmPart().length() == e.kmPartOwnerFlags().length(); }
-
-inline std::vector<int> partsOf(const MvKMBrep& e) { return std::vector<int>(e.kmPart().begin(), e.kmPart().end()); }
 
 // Whether b's parts are kernel bodies equal, in order, to a's.
 inline bool sameBodies(const std::vector<int>& a, const std::vector<int>& b) {
@@ -101,27 +96,8 @@ inline std::string modeName(const ::testing::TestParamInfo<bool>& info) {
   return info.param ? "Throwing" : "Reporting";
 }
 
-// The sample application (library, kernel session, callbacks) per test; each leaves no lock, memory or body behind.
-class AppTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    app = std::make_unique<ksamplehost::SampleApp>(options);
-    ASSERT_TRUE(app->ok()) << app->error();
-    MvErrorState::clear();
-    memoryAtStart = MvPlatform::instance()->memoryInUse();
-  }
-  void TearDown() override {
-    MvHeap::disarm();
-    MvErrorState::setThrowOnError(false);
-    EXPECT_TRUE(libraryIdle());
-    EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memoryAtStart);
-    EXPECT_EQ(ksample::bodyCount(), 0);
-    app.reset();
-  }
-  ksamplehost::Options options;
-  std::unique_ptr<ksamplehost::SampleApp> app;
-  long long memoryAtStart = 0;
-};
+// The sample application (library, kernel session, callbacks) per test.
+using AppTest = testfiles::AppTest<ksamplehost::SampleApp, ksamplehost::Options, ksample::bodyCount>;
 
 }  // namespace rel
 

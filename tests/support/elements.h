@@ -1,4 +1,4 @@
-// Elements built from kernel tags, as several suites make them.
+// Elements built from kernel tags and their parts read back, as several suites use them; whether the library is idle.
 #ifndef MV_TESTS_SUPPORT_ELEMENTS_H
 #define MV_TESTS_SUPPORT_ELEMENTS_H
 
@@ -19,6 +19,14 @@ inline MvAutoPtr<MvKMBrep> elementOf(const std::vector<int>& tags) {
   MvAutoPtr<MvKMBrep> e(new MvKMBrep());
   if (e && !e->appendKmPart(tagVec(tags), 0)) e = nullptr;
   return e;
+}
+
+inline std::vector<int> partsOf(const MvKMBrep& e) { return std::vector<int>(e.kmPart().begin(), e.kmPart().end()); }
+
+// The library holds nothing between operations: kernel lock free, no current host stream, no frustrum stream open.
+inline bool libraryIdle() {
+  return (!MvKMBrep::s_pKorvaniteMutex || MvKMBrep::s_pKorvaniteMutex->heldDepth() == 0) &&
+         mvFrustrumHasHostStream() == 0 && mvFrustrumOpenStreamCount() == 0;
 }
 
 }  // namespace testfiles

@@ -102,7 +102,8 @@ inline std::string outcome(unsigned result) {
   return s;
 }
 
-// Library initialised and every registration but the recording release callback cleared for each test.
+// Library initialised and every registration but the recording release callback cleared for each test, which
+// must leave the memory account where it started.
 class LibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -112,6 +113,7 @@ class LibraryTest : public ::testing::Test {
     memoryAtStart = MvPlatform::instance()->memoryInUse();
   }
   void TearDown() override {
+    EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memoryAtStart) << "host memory left behind";
     reset();
     MvKMBrepLib::fini();
   }

@@ -1,5 +1,5 @@
-// Files and folders the tests share: whole-file reads and writes, and a scratch folder or path of the running
-// test's own ($MV_TEST_TMP, else /tmp), so that suites may run side by side.
+// Files and folders the tests share: whole-file reads and writes, bytes changed in place, and a scratch folder
+// or path of the running test's own ($MV_TEST_TMP, else /tmp), so that suites may run side by side.
 #ifndef MV_TESTS_SUPPORT_TEST_FILES_H
 #define MV_TESTS_SUPPORT_TEST_FILES_H
 
@@ -14,13 +14,26 @@
 
 namespace testfiles {
 
-inline std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+// The file's bytes, or in text mode (std::ios::in) its text.
+inline std::string readAll(const std::string& path, std::ios::openmode mode = std::ios::binary) {
+  std::ifstream in(path, mode);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 inline void writeAll(const std::string& path, const std::string& data) {
   std::ofstream(path, std::ios::binary) << data;
+}
+
+// The bytes with the 32-bit little-endian integer at `at` set to v.
+inline std::string setInt(std::string bytes, std::size_t at, int v) {
+  for (int b = 0; b < 4; ++b) bytes[at + b] = static_cast<char>(static_cast<unsigned>(v) >> (8 * b));
+  return bytes;
+}
+
+// The bytes with the one at `at` changed by `mask`.
+inline std::string flipped(std::string bytes, std::size_t at, int mask) {
+  bytes[at] = static_cast<char>(bytes[at] ^ mask);
+  return bytes;
 }
 
 // Sets an environment variable; null removes it.

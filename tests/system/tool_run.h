@@ -11,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 namespace tooltest {
@@ -23,12 +22,6 @@ struct ToolRun {
 };
 
 using testfiles::readAll;
-
-// The tool's console output, read as text: Windows ends its lines with CR LF.
-inline std::string readText(const std::string& path) {
-  std::ifstream in(path);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 const auto writeFile = testfiles::writeAll;
 
@@ -55,7 +48,7 @@ inline ToolRun runTool(const std::string& exe, const std::string& args, const st
                        const std::string& err) {
   const std::string command = commandPath(exe) + " " + args + " >" + out + " 2>" + err;
   const int status = std::system(command.c_str());
-  ToolRun run{-1, readText(out), readText(err)};
+  ToolRun run{-1, readAll(out, std::ios::in), readAll(err, std::ios::in)};  // as text: Windows ends lines with CR LF
 #if defined(_WIN32)
   run.exitCode = status;
 #else

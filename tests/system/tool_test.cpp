@@ -12,6 +12,7 @@
 namespace {
 
 using namespace tooltest;
+using testfiles::setInt;
 
 // Writes a host file of one element per tag list, made by make() in the sample application.
 void writeHostFile(const std::string& path, int elements, const std::function<MvVec<int>()>& make) {
@@ -134,12 +135,6 @@ struct MessageCase {
 };
 
 void PrintTo(const MessageCase& c, std::ostream* os) { *os << c.name; }
-
-// The integer at `at` of the bytes set to v.
-std::string setInt(std::string bytes, std::size_t at, int v) {
-  for (int b = 0; b < 4; ++b) bytes[at + b] = static_cast<char>(static_cast<unsigned>(v) >> (8 * b));
-  return bytes;
-}
 
 class Message : public DemoTool, public ::testing::WithParamInterface<MessageCase> {};
 

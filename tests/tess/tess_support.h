@@ -164,7 +164,6 @@ class TessTest : public fake::LibraryTest {
   void TearDown() override {
     EXPECT_EQ(lockDepth(), 0);
     state() = State();
-    EXPECT_EQ(MvPlatform::instance()->memoryInUse(), memoryAtStart);
     fake::LibraryTest::TearDown();
   }
 
