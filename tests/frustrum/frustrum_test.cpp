@@ -21,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testfiles::pattern;
 using testfiles::readAll;
 using testfiles::writeAll;
 
@@ -246,13 +247,6 @@ TEST_F(NamingTest, SchemaFilesLiveInTheSchemaDirectory) {
   EXPECT_TRUE(fs::exists(dir / "short.s_b"));
   MvKMBrepLib::fini();
   testfiles::setEnv("MV_KORV_SUPPORT_PATH", nullptr);
-}
-
-// Bytes that differ from block to block, so that a lost or repeated block shows.
-std::string pattern(std::size_t n) {
-  std::string s(n, '\0');
-  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);
-  return s;
 }
 
 TEST_F(TransferTest, WrongStreamGuiseDirectionOrUnsafeArgumentsAreRefusedWith99) {

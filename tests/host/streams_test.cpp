@@ -213,11 +213,9 @@ TEST_F(StreamsTest, TrailerChecksumFollowsPatchesAndExcludedSegments) {
     SCOPED_TRACE(c.name);
     MvAutoPtr<MvFileStream> out = MvFileStream::create(path.c_str());
     ASSERT_NE(out.get(), nullptr);
-    std::string block(4093, '\0');  // blocks that straddle the chunks
-    for (int done = 0; done < c.bytes; done += static_cast<int>(block.size())) {
-      for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>((done + i) * 131 % 251);
-      ASSERT_TRUE(out->writeBytes(block.data(), std::min(c.bytes - done, static_cast<int>(block.size()))));
-    }
+    const std::string data = testfiles::pattern(static_cast<std::size_t>(c.bytes));
+    for (int done = 0; done < c.bytes; done += 4093)  // blocks that straddle the chunks
+      ASSERT_TRUE(out->writeBytes(data.data() + done, std::min(c.bytes - done, 4093)));
     for (const Span& p : c.patches)
       ASSERT_TRUE(out->seek(p.at) && out->writeBytes(std::string(p.length, '\xA5').data(), p.length));
     for (const Span& e : c.excluded) out->excludeFromChecksum(e.at, e.length);

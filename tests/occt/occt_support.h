@@ -45,12 +45,8 @@ namespace occttest {
 using testfiles::elementOf;
 using testfiles::partsOf;
 using testfiles::readAll;
+using testfiles::tempPath;
 using testfiles::writeAll;
-
-// A scratch file name of the running test's own, so that tests may run side by side.
-inline std::string tempPath(const std::string& name) {
-  return testfiles::tempRoot() + "/" + testfiles::testName() + "_" + name;
-}
 
 // A 40 x 20 x 10 block with a through hole of radius 4 (one cylindrical face).
 inline TopoDS_Shape blockWithHole() {

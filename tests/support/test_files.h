@@ -1,5 +1,5 @@
-// Files and folders the tests share: whole-file reads and writes, bytes changed in place, and a scratch folder
-// or path of the running test's own ($MV_TEST_TMP, else /tmp), so that suites may run side by side.
+// Files and folders the tests share: whole-file reads and writes, patterned bytes and bytes changed in place, and
+// a scratch folder or path of the running test's own ($MV_TEST_TMP, else /tmp), so that suites may run side by side.
 #ifndef MV_TESTS_SUPPORT_TEST_FILES_H
 #define MV_TESTS_SUPPORT_TEST_FILES_H
 
@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 
 namespace testfiles {
@@ -22,6 +21,13 @@ inline std::string readAll(const std::string& path, std::ios::openmode mode = st
 
 inline void writeAll(const std::string& path, const std::string& data) {
   std::ofstream(path, std::ios::binary) << data;
+}
+
+// Bytes that differ from block to block, so that a lost or repeated block shows.
+inline std::string pattern(std::size_t n) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);
+  return s;
 }
 
 // The bytes with the 32-bit little-endian integer at `at` set to v.
@@ -50,12 +56,6 @@ inline std::string tempRoot() {
   return dir && *dir ? dir : "/tmp";
 }
 
-// A path under the scratch root unique to this process, since test cases may run in parallel processes.
-inline std::string tempPath(const std::string& name) {
-  static const std::string run = std::to_string(std::random_device{}());
-  return tempRoot() + "/" + name + "_" + run;
-}
-
 // The running test's name as one path component.
 inline std::string testName() {
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -63,6 +63,9 @@ inline std::string testName() {
   for (char& c : name) c = c == '/' ? '_' : c;
   return name;
 }
+
+// A scratch file name of the running test's own, so that tests may run side by side.
+inline std::string tempPath(const std::string& name) { return tempRoot() + "/" + testName() + "_" + name; }
 
 // A fresh folder named for the running test, removed with its files.
 class ScratchDir {
